@@ -1,0 +1,42 @@
+#include "app/DeviceCommands.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/MainState.h"
+#include "image/BufferCommands.h"
+#include "options/Options.h"
+#include "serial_number/SerialNumberState.h"
+
+namespace qzr {
+
+void ResetData(MainState& st) {
+    GetICInfo(st, st.deviceListText);
+    if (!st.settings.keepOptions) st.optionBytes.fill(0x7F);
+    st.serial.serialMode = false;
+    st.serial.qtpFileOpen = false;
+    st.serial.passCountText = "0";
+    st.views->refreshSerialIndicators();
+    const Word blank{0x7F, st.device.highByteMask};
+    for (std::size_t n = 0; n < layout::kIdBytes / 2; ++n) st.image.setIdWord(n, blank);
+    auto eeprom = st.image.eepromArea();
+    std::fill(eeprom.begin(), eeprom.begin() + layout::kEepromClearBytes, 0);
+    if (st.firstShowDone) st.views->recreateIdWindow();
+    st.views->refreshDeviceCommands();
+    st.views->recreateEepromWindow(st.device.hasEeprom());
+    ClearBuffer(st);
+    UpdateOption(st);
+    st.info.clearAllButCustomer();
+}
+
+bool selectDevice(MainState& st, std::string_view name) {
+    MainState probe;
+    if (GetICInfo(probe, name) < 0) return false;
+    st.deviceListText = std::string(name);
+    st.optionBytes.fill(0x7F);
+    ResetData(st);
+    if (st.device.needsAdaptor == 1) st.ui->message("Please add the adaptor");
+    return true;
+}
+
+}  // namespace qzr

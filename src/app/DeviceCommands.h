@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string_view>
+
+namespace qzr {
+
+struct MainState;
+
+// Re-derives everything from the device list's text: device fields, options (unless kept), serial-number
+// mode off, QTP file closed, pass count "0", ID blank, EEPROM cleared, program memory cleared.
+void ResetData(MainState& st);
+
+// The user picks a device in the device list: option bytes 0x7F, ResetData, then "Please add the adaptor"
+// when the device needs one. Returns false (and changes nothing) for a name that is not in the table.
+bool selectDevice(MainState& st, std::string_view name);
+
+}  // namespace qzr

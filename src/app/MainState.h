@@ -1,0 +1,99 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/UserInterface.h"
+#include "app/ViewHooks.h"
+#include "config/Settings.h"
+#include "device/DeviceCatalogue.h"
+#include "image/MemoryImage.h"
+#include "operations/OperationState.h"
+#include "options/OptionState.h"
+#include "serial_number/SerialNumberState.h"
+#include "writer/LinkState.h"
+
+namespace qzr {
+
+inline constexpr const char* kVersionText = "2.77";
+
+// The hidden engineering panel.
+struct EngineeringPanel {
+    bool visible = false;
+    std::string pulseWidthText = "6";    // "Write pulse width:" in units of 0.2 ms
+    std::string eraseWidthText = "180";  // "Erase pulse width:" in units of 0.1 ms
+    std::string passwordText;            // last entry of the password dialog, upper-cased
+};
+
+// The seven texts of the customer information sheet that the program keeps.
+struct InfoSheetTexts {
+    std::string customerName;
+    std::string projectName;
+    std::string operatingFrequency;
+    std::string operatingVoltageLow;
+    std::string operatingVoltageHigh;
+    std::string operatingCurrent;
+    std::string sleepCurrent;
+
+    // Every text but the customer's name (a device reset).
+    void clearAllButCustomer() {
+        std::string keep = customerName;
+        *this = InfoSheetTexts{};
+        customerName = keep;
+    }
+};
+
+// Parameters of the Fill Buffer dialog.
+struct FillParameters {
+    uint32_t fillStart = 0;
+    uint32_t fillEnd = 0;
+    uint32_t fillData = 0;
+    uint32_t defaultEnd = 0;
+    uint32_t maxData = 0;
+};
+
+// The working state of the program: one owner, the main window (or the command-line program, or a test).
+// Subsystems keep their fields in their own structs, grouped here.
+struct MainState {
+    MainState();
+
+    // The device list's current text; every writer exchange looks the device up by it again.
+    std::string deviceListText;
+    DeviceFields device;
+
+    std::array<uint8_t, 4> optionBytes{0x7F, 0x7F, 0x7F, 0x7F};
+    MemoryImage image;
+
+    // The seven state bytes after the image.
+    bool icReadDone = false;
+    bool idWindowOpen = false;
+    bool programWindowOpen = false;
+    bool optionsChanged = false;
+    bool disassemblyOpen = false;
+    bool hexTextValid = true;  // result flag of HexToInt
+    bool eepromWindowOpen = false;
+
+    OptionState options;
+    OperationState operation;
+    Settings settings;
+    LinkState link;
+    SerialNumberState serial;
+    EngineeringPanel panel;
+    FillParameters fill;
+
+    // Files.
+    std::string dataFileName;      // shown as the program-memory window's title
+    std::string startupDirectory;  // current directory when the state was created
+    std::string configPath;        // configuration file in use
+    bool firstShowDone = false;
+
+    // Customer information sheet texts kept between openings of the sheet.
+    InfoSheetTexts info;
+
+    // The shell's seams; never null (a silent default until the front end sets its own).
+    UserInterface* ui;
+    ViewHooks* views;
+};
+
+}  // namespace qzr

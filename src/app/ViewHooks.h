@@ -1,0 +1,31 @@
+#pragma once
+
+namespace qzr {
+
+// What a core command asks the shell to refresh. Every hook does nothing by default; the GUI overrides what
+// it shows, the command-line program shows nothing.
+class ViewHooks {
+public:
+    virtual ~ViewHooks() = default;
+    // The ID and checksum window is closed (if open) and created again.
+    virtual void recreateIdWindow() {}
+    // The program memory view is closed (if open) and created again.
+    virtual void recreateProgramWindow() {}
+    // The program memory view, if open, reloads its cells.
+    virtual void reloadProgramWindow() {}
+    // The EEPROM view is destroyed and, when `exists`, created again.
+    virtual void recreateEepromWindow(bool /*exists*/) {}
+    // An open disassembly window is closed and "Save Disassmble" disabled.
+    virtual void closeDisassembly() {}
+    // The option display (option value labels, option items, checksum captions) is refreshed.
+    virtual void refreshOptionDisplay() {}
+    // The checksum labels are refreshed.
+    virtual void refreshChecksums() {}
+    // The serial-number, QTP and pass-count indicators are refreshed from the state.
+    virtual void refreshSerialIndicators() {}
+    // The commands that depend on the device (erase for flash, the four EEPROM commands) are enabled or
+    // disabled from the device fields.
+    virtual void refreshDeviceCommands() {}
+};
+
+}  // namespace qzr

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/MainState.h"
+#include "app/UserInterface.h"
+
+namespace qzr::cli {
+
+// Options of the command line; applied in a fixed order before the first command.
+struct Options {
+    std::optional<std::string> device;     // -d
+    std::optional<std::string> config;     // -c
+    std::optional<std::string> load;       // -l
+    bool yes = false;                      // -y
+    std::string port = "Com1";             // -p
+    std::optional<std::string> handshake;  // --handshake
+    bool showTime = false;                 // --show-time
+};
+
+// Prints every message and question as one line on stdout; answers questions from --yes.
+class CliUserInterface final : public UserInterface {
+public:
+    CliUserInterface(std::ostream& out, bool yes) : out_(out), yes_(yes) {}
+    void message(const std::string& text) override;
+    void error(const std::string& text) override;
+    bool askYesNo(const std::string& text) override;
+    bool askAbortIgnore(const std::string& text) override;
+
+private:
+    std::ostream& out_;
+    bool yes_;
+};
+
+struct Context {
+    MainState& st;
+    const Options& options;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// The words of the command line after the options were taken out.
+class ArgStream {
+public:
+    explicit ArgStream(std::vector<std::string> words) : words_(std::move(words)) {}
+    bool atEnd() const { return pos_ >= words_.size(); }
+    const std::string& peek() const { return words_[pos_]; }
+    std::string next() { return words_[pos_++]; }
+
+private:
+    std::vector<std::string> words_;
+    std::size_t pos_ = 0;
+};
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// A command runs with the context and returns an exit status (0 or 1).
+using Action = std::function<int(Context&)>;
+
+// A command's parser takes its arguments from the stream (the name already taken) and returns the action,
+// or nullopt with `error` set when the arguments are bad.
+struct CommandSpec {
+    std::string name;
+    std::function<std::optional<Action>(ArgStream&, std::string& error)> parse;
+};
+
+// Command groups, each in its own file.
+void registerImageCommands(std::vector<CommandSpec>& commands);      // devices, info, save
+void registerProjectCommands(std::vector<CommandSpec>& commands);    // save-config, serial, qtp, disasm
+void registerWriterCommands(std::vector<CommandSpec>& commands);     // detect
+void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer operations, read, download
+
+// Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
+int applyConfigOption(Context& ctx, const std::string& file);
+int applyLoadOption(Context& ctx, const std::string& file);
+
+// Runs the program on the arguments (without the program name).
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace qzr::cli

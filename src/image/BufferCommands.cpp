@@ -1,0 +1,103 @@
+#include "image/BufferCommands.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/MainState.h"
+#include "image/HexText.h"
+#include "options/Options.h"
+
+namespace qzr {
+
+namespace {
+
+std::string upperHex(uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%X", v);
+    return buf;
+}
+
+// Runs the dialog's checks on OK; fills st.fill and returns true when they pass.
+bool checkFillTexts(MainState& st, const FillDialogTexts& texts) {
+    st.fill.fillStart = HexToInt(st, texts.start);
+    st.fill.fillEnd = HexToInt(st, texts.end);
+    st.fill.fillData = HexToInt(st, texts.data);
+    const char* problem = nullptr;
+    if (st.fill.fillStart > st.fill.defaultEnd) {
+        problem = "Start address is a invalid value!";
+    } else if (st.fill.fillEnd > st.fill.defaultEnd) {
+        problem = "End address is a invalid value!";
+    } else if (st.fill.fillEnd < st.fill.fillStart) {
+        problem = "Start address is a invalid value!";
+    } else if (st.fill.fillData > st.fill.maxData) {
+        problem = "Data is a invalid value!";
+    }
+    if (problem) {
+        st.ui->error(problem);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void ClearBuffer(MainState& st) {
+    const Word blank{0x7F, st.device.highByteMask};
+    for (std::size_t n = 0; n < layout::kProgramWords; ++n) st.image.setProgramWord(n, blank);
+    st.dataFileName.clear();
+    if (st.firstShowDone) st.views->recreateProgramWindow();
+    CalChecksum(st);
+    st.disassemblyOpen = false;
+    st.views->closeDisassembly();
+}
+
+void ClearId(MainState& st) {
+    auto id = st.image.idArea();
+    std::fill(id.begin(), id.end(), 0x7F);
+    st.views->recreateIdWindow();
+}
+
+void ClearEepromBuffer(MainState& st) {
+    auto eeprom = st.image.eepromArea();
+    std::fill(eeprom.begin(), eeprom.begin() + layout::kEepromClearBytes, 0);
+    if (st.device.hasEeprom()) st.views->recreateEepromWindow(true);
+}
+
+FillDialogTexts fillDialogDefaults(MainState& st, bool eeprom) {
+    if (eeprom) {
+        st.fill.defaultEnd = static_cast<uint32_t>(std::max(st.device.eepromSize - 1, 0));
+        st.fill.maxData = 0xFF;
+    } else {
+        st.fill.defaultEnd = st.device.romLastAddress;
+        st.fill.maxData = 0x3FFF;
+    }
+    return FillDialogTexts{"0", upperHex(st.fill.defaultEnd), upperHex(st.fill.maxData)};
+}
+
+bool FillDataBuffer(MainState& st, const FillDialogTexts& texts) {
+    fillDialogDefaults(st, false);
+    const bool ok = checkFillTexts(st, texts);
+    if (ok) {
+        for (uint32_t a = st.fill.fillStart; a <= st.fill.fillEnd; ++a) {
+            st.image.setProgramWord(a, Word{static_cast<uint8_t>(st.fill.fillData & 0x7F),
+                                            static_cast<uint8_t>(st.fill.fillData >> 7)});
+        }
+    }
+    CalChecksum(st);
+    st.views->reloadProgramWindow();
+    st.disassemblyOpen = false;
+    st.views->closeDisassembly();
+    return ok;
+}
+
+bool FillEepromBuffer(MainState& st, const FillDialogTexts& texts) {
+    fillDialogDefaults(st, true);
+    if (!checkFillTexts(st, texts)) return false;
+    for (uint32_t a = st.fill.fillStart; a <= st.fill.fillEnd; ++a) {
+        st.image.setEepromByte(a, static_cast<uint8_t>(st.fill.fillData & 0xFF));
+    }
+    st.views->recreateEepromWindow(true);
+    return true;
+}
+
+}  // namespace qzr
