@@ -75,6 +75,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
     std::vector<CommandSpec> specs;
     registerImageCommands(specs);
+    registerInfoCommands(specs);
     registerProjectCommands(specs);
     registerWriterCommands(specs);
     registerOperationCommands(specs);

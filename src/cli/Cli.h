@@ -72,7 +72,8 @@ struct CommandSpec {
 };
 
 // Command groups, each in its own file.
-void registerImageCommands(std::vector<CommandSpec>& commands);      // devices, info, save
+void registerImageCommands(std::vector<CommandSpec>& commands);      // devices, save
+void registerInfoCommands(std::vector<CommandSpec>& commands);       // info
 void registerProjectCommands(std::vector<CommandSpec>& commands);    // save-config, serial, qtp, disasm
 void registerWriterCommands(std::vector<CommandSpec>& commands);     // detect
 void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer operations, read, download
