@@ -77,8 +77,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     registerImageCommands(specs);
     registerInfoCommands(specs);
     registerProjectCommands(specs);
+    registerSerialCommands(specs);
     registerWriterCommands(specs);
     registerOperationCommands(specs);
+    registerReadCommands(specs);
 
     // Every command is parsed before any runs: a bad one means none runs.
     std::vector<Action> actions;

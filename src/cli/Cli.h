@@ -74,9 +74,11 @@ struct CommandSpec {
 // Command groups, each in its own file.
 void registerImageCommands(std::vector<CommandSpec>& commands);      // devices, save
 void registerInfoCommands(std::vector<CommandSpec>& commands);       // info
-void registerProjectCommands(std::vector<CommandSpec>& commands);    // save-config, serial, qtp, disasm
+void registerProjectCommands(std::vector<CommandSpec>& commands);    // save-config, disasm
+void registerSerialCommands(std::vector<CommandSpec>& commands);     // serial, write-qtp, load-qtp
 void registerWriterCommands(std::vector<CommandSpec>& commands);     // detect
-void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer operations, read, download
+void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer operations
+void registerReadCommands(std::vector<CommandSpec>& commands);       // read, download
 
 // Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
 int applyConfigOption(Context& ctx, const std::string& file);

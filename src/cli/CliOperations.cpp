@@ -1,4 +1,4 @@
-// Writer operations, Read IC and the device-data download.
+// Writer operations: blank-check, erase, program..., verify, auto, force-write.
 #include "cli/Cli.h"
 
 namespace qzr::cli {

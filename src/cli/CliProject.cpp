@@ -1,4 +1,4 @@
-// Commands on project files: configuration, serial numbers, QTP files, disassembly; the -c option.
+// Commands on project files: configuration and disassembly; the -c option.
 #include <ostream>
 
 #include "cli/Cli.h"
