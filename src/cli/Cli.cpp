@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/DeviceCommands.h"
+#include "options/Options.h"
 
 namespace qzr::cli {
 
@@ -105,6 +106,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     CliUserInterface ui(out, options.yes);
     st.ui = &ui;
     st.firstShowDone = true;  // a load from the command line happens after start-up
+    UpdateOption(st);         // start-up without "Default.cfg": the option display and checksums
     Context ctx{st, options, out, err};
 
     if (options.device) {

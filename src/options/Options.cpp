@@ -1,11 +1,190 @@
 #include "options/Options.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 #include "app/MainState.h"
 
 namespace qzr {
 
-void UpdateOption(MainState& st) { st.views->refreshOptionDisplay(); }
+namespace {
 
-void CalChecksum(MainState& st) { st.views->refreshChecksums(); }
+std::string hex4(uint32_t v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFFu);
+    return buf;
+}
+
+// Byte-sum of a word held as a low half L and a high half H: (W & 0xFF) + (W >> 8).
+uint32_t byteSum(uint8_t low, uint8_t high) {
+    return low + (high & 1u) * 0x80u + (high >> 1);
+}
+
+// Program words of the device, never more than the program area holds.
+std::size_t programWords(const DeviceFields& d, std::size_t areaBytes) {
+    return std::min(static_cast<std::size_t>(std::max(d.programByteCount, 0)), areaBytes) / 2;
+}
+
+}  // namespace
+
+uint32_t optionValue(const std::array<uint8_t, 4>& b) {
+    return static_cast<uint32_t>(b[0] & 0x7F) | static_cast<uint32_t>(b[1] & 0x7F) << 7 |
+           static_cast<uint32_t>(b[2] & 0x7F) << 16 | static_cast<uint32_t>(b[3] & 0x7F) << 23;
+}
+
+const OptionEntry* findOptionEntry(const std::array<uint8_t, 13>& selectors, int item, int index) {
+    if (item < 1 || item > 13 || index < 0) return nullptr;
+    const auto list = optionList(item, selectors[static_cast<std::size_t>(item - 1)]);
+    if (list.empty()) return nullptr;
+    // The list ends with its marker; positions past it stay on the marker instead of running into the next
+    // list or off the table.
+    const std::size_t at = std::min(static_cast<std::size_t>(index), list.size() - 1);
+    return &list[at];
+}
+
+bool GetOptData(MainState& st, int item, int index) {
+    const OptionEntry* e = findOptionEntry(st.device.optionItemSelector, item, index);
+    if (!e) {
+        st.ui->message("Can not find Option item");
+        return false;
+    }
+    st.options.lastLookupText = e->text;
+    st.options.lastLookupValue = e->value;
+    return true;
+}
+
+void UpdateOption(MainState& st) {
+    OptionState& o = st.options;
+    for (int k = 0; k < 6; ++k) o.items[static_cast<std::size_t>(k)].valueVisible = true;
+
+    // The device's valid bits: what is stored here is what gets programmed, saved and summed.
+    const DeviceRecord* row = nullptr;
+    if (st.device.deviceIndex >= 0 && st.device.deviceIndex < static_cast<int>(deviceTable().size())) {
+        row = &deviceTable()[static_cast<std::size_t>(st.device.deviceIndex)];
+    }
+    const uint32_t a = row ? row->optionAndMask : 0x3FFF3FFFu;
+    const uint32_t orMask = row ? row->optionOrMask : 0u;
+    static constexpr int kShift[4] = {0, 7, 16, 23};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const uint32_t keep = (a >> kShift[i]) & 0x7F;
+        const uint32_t force = (orMask >> kShift[i]) & 0x7F;
+        st.optionBytes[i] = static_cast<uint8_t>((st.optionBytes[i] & keep) | force);
+    }
+
+    o.optionStatus = 0;
+    const uint32_t v = optionValue(st.optionBytes);
+    for (int k = 1; k <= 13; ++k) {
+        OptionItemView& view = o.items[static_cast<std::size_t>(k - 1)];
+        if (st.device.optionItemSelector[static_cast<std::size_t>(k - 1)] == 0) {
+            view.captionEnabled = false;
+            view.captionVisible = false;
+            view.valueEnabled = false;
+            view.valueText = "Blank";
+            continue;
+        }
+        view.captionEnabled = true;
+        view.captionVisible = true;
+        view.valueEnabled = true;
+        if (!GetOptData(st, k, 0)) {
+            // Not with the built-in tables; the item cannot be decoded.
+            view.valueText = "Error";
+            o.optionStatus |= 2;
+            continue;
+        }
+        const uint32_t mask = static_cast<uint32_t>(o.lastLookupValue);
+        view.caption = o.lastLookupText;
+        for (int i = 1;; ++i) {
+            GetOptData(st, k, i);
+            if (o.lastLookupValue == kOptionMarker) {
+                o.optionStatus |= 2;
+                break;
+            }
+            if ((v & mask) == static_cast<uint32_t>(o.lastLookupValue)) {
+                if (o.lastLookupText == "Blank") o.optionStatus |= 1;
+                break;
+            }
+        }
+        view.valueText = o.lastLookupText;
+    }
+
+    CalChecksum(st);
+    o.optionValueText = optionBytesText(st.optionBytes);
+    st.views->refreshOptionDisplay();
+}
+
+uint16_t memoryChecksum(const MainState& st) {
+    const auto program = st.image.programArea();
+    const std::size_t words = programWords(st.device, program.size());
+    uint32_t memory = 0;
+    for (std::size_t n = 0; n < words; ++n) memory += byteSum(program[2 * n], program[2 * n + 1]);
+    return static_cast<uint16_t>(memory);
+}
+
+std::string memoryChecksumDigits(const MainState& st) {
+    const std::string& text = st.options.memoryChecksumText;
+    const bool digits = text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) {
+                            return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+                        });
+    return digits ? text : hex4(memoryChecksum(st));
+}
+
+void CalChecksum(MainState& st) {
+    const DeviceFields& d = st.device;
+    OptionState& o = st.options;
+    const auto program = st.image.programArea();
+    const std::size_t words = programWords(d, program.size());
+    const uint8_t h = d.coreType == 3 ? 0x0F : 0x1F;
+
+    const uint32_t memory = memoryChecksum(st);
+    uint32_t protect = 0;
+    for (std::size_t n = 0; n < words; ++n) {
+        protect += (program[2 * n] | 0x1Fu) + 0x80u + ((program[2 * n + 1] | h) >> 1);
+    }
+    protect &= 0xFFFF;
+
+    const auto& b = st.optionBytes;
+    uint32_t options = (b[0] & 0x7Fu) + byteSum(0, b[1]);
+    if (d.optionMask2 != 0) options += (b[2] & 0x7Fu) + byteSum(0, b[3]);
+    o.optionChecksumCaption = "w/OPTIONs:";
+    uint32_t data = memory;
+    if (d.hasEeprom()) {
+        const auto eeprom = st.image.eepromArea();
+        const std::size_t count =
+            std::min(static_cast<std::size_t>(std::max(d.eepromSize, 0)), eeprom.size());
+        for (std::size_t i = 0; i < count; ++i) data += eeprom[i];
+        o.optionChecksumCaption = "w/OPTIONs+EE:";
+    }
+
+    o.memoryChecksum = static_cast<uint16_t>(memory);
+    o.memoryChecksumText = hex4(memory);
+    o.protectChecksumText = hex4(protect);
+    o.optionChecksumText = hex4(options + data);
+    st.views->refreshChecksums();
+}
+
+void ClearOption(MainState& st) {
+    st.optionBytes.fill(0x7F);
+    UpdateOption(st);
+}
+
+std::string optionBytesText(const std::array<uint8_t, 4>& b) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02X %02X %02X %02X", b[0], b[1], b[2], b[3]);
+    return buf;
+}
+
+std::string optionStatusMessage(uint8_t status) {
+    switch (status & 3) {
+        case 1:
+            return "Some options are blank!";
+        case 2:
+            return "Some options are error!";
+        case 3:
+            return "Some options are blank or error!";
+        default:
+            return {};
+    }
+}
 
 }  // namespace qzr

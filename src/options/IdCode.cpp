@@ -1,0 +1,169 @@
+#include "options/IdCode.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "app/MainState.h"
+#include "options/Options.h"
+
+namespace qzr {
+
+namespace {
+
+constexpr std::size_t kIdTextBytes = 12;
+constexpr std::size_t kChecksumByte = 12;
+
+// Bytes as two-digit upper-case hexadecimal numbers separated by one blank.
+std::string hexBytes(std::span<const uint8_t> bytes) {
+    std::string text;
+    char buf[4];
+    for (uint8_t b : bytes) {
+        if (!text.empty()) text += ' ';
+        std::snprintf(buf, sizeof buf, "%02X", b);
+        text += buf;
+    }
+    return text;
+}
+
+std::string hexByte(uint8_t b) {
+    return hexBytes(std::span<const uint8_t>(&b, 1));
+}
+
+// The value of a hexadecimal digit, or -1.
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// A character of the ASCII checksum text: control values show as a blank.
+char shown(uint8_t b) {
+    return b < 0x20 ? ' ' : static_cast<char>(b);
+}
+
+}  // namespace
+
+std::string idText(const MainState& st, int mode) {
+    const auto id = st.image.idArea().first(kIdTextBytes);
+    if (mode == kIdModeHex) return hexBytes(id);
+    std::string text;
+    for (uint8_t b : id) {
+        if (b == 0) break;
+        text += static_cast<char>(b);
+    }
+    return text;
+}
+
+std::string idChecksumText(const MainState& st, int mode) {
+    const auto sum = st.image.idArea().subspan(kChecksumByte, 4);
+    if (mode == kIdModeHex) return hexBytes(sum);
+    const uint8_t hbm = st.device.highByteMask;
+    if (sum[0] == 0x7F && sum[1] == hbm && sum[2] == 0x7F && sum[3] == hbm) return "Blank";
+    std::string text;
+    for (std::size_t w = 0; w < 2; ++w) {
+        text += shown(sum[2 * w]);
+        const uint8_t high = sum[2 * w + 1];
+        if (st.device.coreType == 3) {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%X", high);
+            text += buf;
+        } else {
+            text += shown(high);
+        }
+    }
+    return text;
+}
+
+void IDLabelShow(MainState& st) {
+    st.options.idText = idText(st, st.options.idDisplayMode);
+    st.options.idChecksumText = idChecksumText(st, st.options.idDisplayMode);
+}
+
+std::string idEditorText(const MainState& st, int mode) {
+    std::string text = idText(st, mode);
+    if (mode != kIdModeHex && text.size() > kIdTextBytes) text.resize(kIdTextBytes);
+    return text;
+}
+
+void applyIdEditorText(MainState& st, std::string_view text, int mode) {
+    const uint8_t hbm = st.device.highByteMask;
+    auto id = st.image.idArea();
+    for (std::size_t i = 0; i < kIdTextBytes; ++i) {
+        const uint8_t mask = (i % 2 == 0) ? 0x7F : hbm;
+        uint8_t value;
+        if (mode == kIdModeHex) {
+            auto digit = [&](std::size_t pos) {
+                const int d = pos < text.size() ? digitValue(text[pos]) : -1;
+                return static_cast<uint8_t>(d < 0 ? 0xF : d);
+            };
+            value = static_cast<uint8_t>(digit(3 * i) << 4 | digit(3 * i + 1));
+        } else {
+            value = i < text.size() ? static_cast<uint8_t>(text[i]) : 0xFF;
+        }
+        id[i] = value & mask;
+    }
+    IDLabelShow(st);
+}
+
+void GetIdChecksum(MainState& st) {
+    const bool core3 = st.device.coreType == 3;
+    const auto id = st.image.idArea();
+    auto t = st.image.transferArea();
+    for (std::size_t i = 0; i < id.size(); ++i) t[i] = (core3 && i % 2 == 1) ? (id[i] | 0x70) : id[i];
+    const std::string c = memoryChecksumDigits(st);
+    t[12] = static_cast<uint8_t>(c[0]);
+    t[14] = static_cast<uint8_t>(c[2]);
+    if (core3) {
+        t[13] = static_cast<uint8_t>(digitValue(c[1]) | 0x70);
+        t[15] = static_cast<uint8_t>(digitValue(c[3]) | 0x70);
+    } else {
+        t[13] = static_cast<uint8_t>(c[1]);
+        t[15] = static_cast<uint8_t>(c[3]);
+    }
+}
+
+int VerifyIdChecksum(const MainState& st) {
+    const bool core3 = st.device.coreType == 3;
+    const uint8_t hbm = st.device.highByteMask;
+    const auto id = st.image.idArea();
+    const auto t = st.image.transferArea();
+    int result = 0;
+    for (std::size_t i = 0; i < kIdTextBytes; i += 2) {
+        // The chip keeps only the bits of the high half, so the buffer's is compared under the same mask
+        // (Clear ID leaves 0x7F there even on an 11-bit core).
+        if (t[i] != id[i] || (t[i + 1] & hbm) != (id[i + 1] & hbm)) result |= 1;
+    }
+    const std::string c = memoryChecksumDigits(st);
+    auto highDiffers = [&](uint8_t chip, char digit) {
+        return core3 ? (chip & 0x0F) != digitValue(digit) : chip != static_cast<uint8_t>(digit);
+    };
+    if (t[12] != static_cast<uint8_t>(c[0]) || t[14] != static_cast<uint8_t>(c[2]) ||
+        highDiffers(t[13], c[1]) || highDiffers(t[15], c[3])) {
+        result |= 2;
+    }
+    return result;
+}
+
+IdExtendedView idExtendedView(const MainState& st) {
+    const auto id = st.image.idArea();
+    IdExtendedView v;
+    v.writerId = hexByte(id[16]);
+    v.writerModel = hexByte(id[24]);
+    v.firmwareVersion = hexByte(id[25]);
+    v.gangWriterId = hexByte(id[22]);
+    v.gangWriterModel = hexByte(id[20]);
+    v.gangWriterVersion = hexByte(id[21]);
+    v.dump = hexBytes(id.subspan(16, 16));
+    std::array<uint8_t, 8> user{};
+    std::copy(st.optionBytes.begin(), st.optionBytes.end(), user.begin());
+    std::copy(st.options.readOptionBytes.begin(), st.options.readOptionBytes.end(), user.begin() + 4);
+    v.userOption = hexBytes(user);
+    const auto aux = st.image.auxArea();
+    v.bodyOption0 = hexBytes(aux.first(8));
+    v.bodyOption1 = hexBytes(aux.subspan(8, 8));
+    return v;
+}
+
+}  // namespace qzr
