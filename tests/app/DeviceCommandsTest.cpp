@@ -36,7 +36,8 @@ TEST(DeviceChange, ResetsBuffersOptionsAndSerialState) {
 
     ASSERT_TRUE(selectDevice(st, "QZR-D59"));
     EXPECT_EQ(st.device.coreType, 3);
-    EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x7F, 0x7F, 0x7F}));
+    // Blank options, masked by UpdateOption with the device's valid bits (0x043F).
+    EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x3F, 0x08, 0x00, 0x00}));
     EXPECT_EQ(st.image.programWord(5), (Word{0x7F, 0x0F}));
     EXPECT_EQ(st.image.idWord(0), (Word{0x7F, 0x0F}));
     EXPECT_EQ(st.image.eepromByte(597), 0);
@@ -63,7 +64,7 @@ TEST(DeviceChange, KeepOptionsProtectsOnlyResetData) {
     EXPECT_NE(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x7F, 0x7F, 0x7F}));
     // Picking a device sets them to 0x7F before ResetData, whatever the setting.
     selectDevice(st, "QZR-D10");
-    EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x7F, 0x7F, 0x7F}));
+    EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x5F, 0x00, 0x00}));  // blank, masked with 0x2FFF
 }
 
 }  // namespace
