@@ -1,7 +1,10 @@
-// Commands on the device table and the memory image: devices, info, save; the -l option.
+// Commands on the device table and the memory image: devices, save; the -l option.
 #include <ostream>
 
 #include "cli/Cli.h"
+#include "image/DataLoad.h"
+#include "image/DataSave.h"
+#include "image/FileIo.h"
 
 namespace qzr::cli {
 
@@ -10,21 +13,47 @@ namespace {
 int listDevices(Context& ctx) {
     for (const DeviceRecord& r : deviceTable()) {
         const bool eeprom = (r.deviceFlags & kFlagEeprom) != 0;
-        ctx.out << r.name << ' ' << (r.romLastAddress + 1) << ' ' << (eeprom ? r.eepromLastAddress + 1 : 0) << ' '
-                << ((r.deviceFlags & kFlagFlash) ? "flash" : "otp") << ' ' << r.coreType << '\n';
+        ctx.out << r.name << ' ' << (r.romLastAddress + 1) << ' ' << (eeprom ? r.eepromLastAddress + 1 : 0)
+                << ' ' << ((r.deviceFlags & kFlagFlash) ? "flash" : "otp") << ' ' << r.coreType << '\n';
     }
     return kExitOk;
+}
+
+std::optional<Action> parseSave(ArgStream& args, std::string& error) {
+    if (args.atEnd()) {
+        error = "a file name is needed";
+        return std::nullopt;
+    }
+    const std::string file = args.next();
+    const std::string ext = fileExtension(file);
+    DataSaveFormat format;
+    if (ext == "MHX") {
+        format = DataSaveFormat::hex;
+    } else if (ext == "BIN") {
+        format = DataSaveFormat::binary;
+    } else {
+        error = "the file name must end in .mhx or .bin: " + file;
+        return std::nullopt;
+    }
+    return Action([file, format](Context& ctx) {
+        return SaveProgramMemory(ctx.st, file, format) ? kExitOk : kExitFailed;
+    });
 }
 
 }  // namespace
 
 void registerImageCommands(std::vector<CommandSpec>& commands) {
-    commands.push_back({"devices", [](ArgStream&, std::string&) -> std::optional<Action> { return listDevices; }});
+    commands.push_back(
+        {"devices", [](ArgStream&, std::string&) -> std::optional<Action> { return listDevices; }});
+    commands.push_back({"save", parseSave});
 }
 
 int applyLoadOption(Context& ctx, const std::string& file) {
-    ctx.err << "-l " << file << ": loading data files is not available yet\n";
-    return kExitUsage;
+    if (!FileOpen1Execute(ctx.st, file)) {
+        ctx.err << "-l " << file << ": the data file was not loaded\n";
+        return kExitUsage;
+    }
+    return kExitOk;
 }
 
 }  // namespace qzr::cli

@@ -1,0 +1,96 @@
+#include "image/DataSave.h"
+
+#include <algorithm>
+
+#include "app/MainState.h"
+#include "image/DataLoad.h"
+#include "image/FileIo.h"
+#include "image/MemoryImage.h"
+
+namespace qzr {
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void appendHexByte(std::string& out, uint32_t v) {
+    out.push_back(kHexDigits[(v >> 4) & 0xF]);
+    out.push_back(kHexDigits[v & 0xF]);
+}
+
+// One data record: ":" count, address, type 00, the data bytes and the checksum, then CR LF.
+void appendRecord(std::string& out, uint32_t address, std::span<const uint8_t> data) {
+    uint32_t sum = static_cast<uint32_t>(data.size()) + (address >> 8) + (address & 0xFF);
+    out.push_back(':');
+    appendHexByte(out, static_cast<uint32_t>(data.size()));
+    appendHexByte(out, address >> 8);
+    appendHexByte(out, address & 0xFF);
+    out.append("00");
+    for (uint8_t b : data) {
+        appendHexByte(out, b);
+        sum += b;
+    }
+    appendHexByte(out, (256 - sum % 256) % 256);
+    out.append("\r\n");
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildOutputImage(const MainState& st) {
+    const std::size_t words = std::min<std::size_t>(
+        static_cast<std::size_t>(std::max(st.device.programByteCount, 0)) / 2, layout::kProgramWords);
+    const bool eeprom = st.device.hasEeprom();
+    const std::size_t eepromSize = std::min<std::size_t>(
+        static_cast<std::size_t>(std::max(st.device.eepromSize, 0)), layout::kEepromBytes);
+    std::vector<uint8_t> out(eeprom ? std::max(kBinWithEepromBase, 2 * words) + 2 * eepromSize : 2 * words,
+                             0xFF);
+    for (std::size_t w = 0; w < words; ++w) {
+        const Word word = st.image.programWord(w);
+        out[2 * w] = static_cast<uint8_t>(word.low + 128 * (word.high & 1));
+        out[2 * w + 1] = static_cast<uint8_t>(word.high >> 1);
+    }
+    if (eeprom) {
+        const std::size_t base = out.size() - 2 * eepromSize;
+        for (std::size_t k = 0; k < eepromSize; ++k) {
+            out[base + 2 * k] = st.image.eepromByte(k);
+            out[base + 2 * k + 1] = 0x00;
+        }
+    }
+    return out;
+}
+
+std::string buildHexText(std::span<const uint8_t> outputImage) {
+    std::string text;
+    text.reserve(outputImage.size() / 16 * 45 + 16);
+    uint8_t record[16];
+    std::size_t count = 0;
+    uint32_t address = 0;
+    for (std::size_t j = 0; j + 1 < outputImage.size(); j += 2) {
+        const bool empty = outputImage[j] == 0xFF && outputImage[j + 1] == 0xFF;
+        if (count > 0 && (j % 16 == 0 || empty)) {
+            appendRecord(text, address, std::span<const uint8_t>(record, count));
+            count = 0;
+        }
+        if (!empty) {
+            if (count == 0) address = static_cast<uint32_t>(j);
+            record[count++] = outputImage[j];
+            record[count++] = outputImage[j + 1];
+        }
+    }
+    if (count > 0) appendRecord(text, address, std::span<const uint8_t>(record, count));
+    text.append(":00000001FF\r\n");
+    return text;
+}
+
+bool SaveProgramMemory(MainState& st, const std::string& fileName, DataSaveFormat format) {
+    const std::vector<uint8_t> image = buildOutputImage(st);
+    bool ok = false;
+    if (!fileName.empty()) {
+        ok = format == DataSaveFormat::binary ? writeFileWhole(fileName, std::span<const uint8_t>(image))
+                                              : writeFileWhole(fileName, buildHexText(image));
+    }
+    if (!ok) st.ui->message("Sorry, file can't be saved!");
+    return ok;
+}
+
+}  // namespace qzr
