@@ -13,6 +13,8 @@ public:
     virtual void recreateProgramWindow() {}
     // The program memory view, if open, reloads its cells.
     virtual void reloadProgramWindow() {}
+    // The EEPROM view, if open, reloads its cells.
+    virtual void reloadEepromWindow() {}
     // The EEPROM view is destroyed and, when `exists`, created again.
     virtual void recreateEepromWindow(bool /*exists*/) {}
     // An open disassembly window is closed and "Save Disassmble" disabled.

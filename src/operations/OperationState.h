@@ -2,19 +2,22 @@
 
 namespace qzr {
 
+// The writer operation that a command dispatches; the engine reads it again at every run.
 enum class OperationType : int {
     BlankCheck = 0,
-    Erase = 1,
-    ProgramId = 2,
+    EraseFlash = 1,
+    ProgramIdChecksum = 2,
     ProgramData = 3,
     ProgramOptions = 4,
     ProgramEeprom = 5,
     Verify = 6,
-    VerifyProtect = 7,
+    VerifyProtected = 7,
     AutoProgram = 8,
     AutoProgramNoBlankCheck = 9,
     OverWrite = 10,
 };
+
+inline constexpr int kOperationTypeCount = 11;
 
 struct OperationState {
     OperationType operationType = OperationType::BlankCheck;

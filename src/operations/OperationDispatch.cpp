@@ -1,0 +1,76 @@
+#include "operations/OperationDispatch.h"
+
+#include <array>
+#include <cstdio>
+
+#include "app/MainState.h"
+
+namespace qzr {
+
+namespace {
+
+struct CommandName {
+    OperationType type;
+    const char* name;
+};
+
+constexpr std::array<CommandName, kOperationTypeCount> kCommandNames{{
+    {OperationType::BlankCheck, "blank-check"},
+    {OperationType::EraseFlash, "erase"},
+    {OperationType::ProgramIdChecksum, "program-id"},
+    {OperationType::ProgramData, "program"},
+    {OperationType::ProgramOptions, "program-options"},
+    {OperationType::ProgramEeprom, "program-eeprom"},
+    {OperationType::Verify, "verify"},
+    {OperationType::VerifyProtected, "verify-protect"},
+    {OperationType::AutoProgram, "auto"},
+    {OperationType::AutoProgramNoBlankCheck, "auto-no-blank-check"},
+    {OperationType::OverWrite, "force-write"},
+}};
+
+}  // namespace
+
+bool CheckResetAddr(MainState& st) {
+    const uint16_t address = resetAddress(st.device);
+    if (!isBlankWord(st.image.programWord(address), st.device.highByteMask)) return true;
+    char text[48];
+    std::snprintf(text, sizeof text, "Reset address (%04Xh) is blank!!", static_cast<unsigned>(address));
+    return st.ui->askAbortIgnore(text);
+}
+
+bool dispatchOperation(MainState& st, OperationType type) {
+    st.operation.operationType = type;
+    switch (type) {
+        case OperationType::ProgramData:
+        case OperationType::AutoProgram:
+        case OperationType::AutoProgramNoBlankCheck:
+            return CheckResetAddr(st);
+        case OperationType::OverWrite:
+            st.serial.serialMode = false;
+            st.views->refreshSerialIndicators();
+            return true;
+        default:
+            return true;
+    }
+}
+
+void afterOperationDialog(MainState& st) {
+    st.views->reloadProgramWindow();
+    st.views->reloadEepromWindow();
+    st.views->refreshChecksums();
+    st.views->refreshSerialIndicators();
+}
+
+std::optional<OperationType> operationTypeFromCommand(std::string_view command) {
+    for (const CommandName& c : kCommandNames)
+        if (command == c.name) return c.type;
+    return std::nullopt;
+}
+
+const char* operationCommandName(OperationType type) {
+    for (const CommandName& c : kCommandNames)
+        if (c.type == type) return c.name;
+    return "";
+}
+
+}  // namespace qzr
