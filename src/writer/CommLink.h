@@ -51,6 +51,8 @@ public:
     virtual bool Enabled() const = 0;
     // The system error number of the last failed Open (0 when the last Open succeeded).
     virtual int LastOpenError() const = 0;
+    // A warning about the port to show the user once (a slow USB adapter); empty when there is none.
+    virtual std::string TakeLatencyWarning() { return {}; }
 };
 
 // The serial component over the operating system's serial device.

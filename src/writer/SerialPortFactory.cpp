@@ -1,8 +1,10 @@
+#include "writer/Comm.h"
 #include "writer/CommLink.h"
 
 namespace qzr {
 
-// Replaced by the serial component; until then no real port can be opened.
-std::unique_ptr<CommPort> createSerialPort() { return nullptr; }
+std::unique_ptr<CommPort> createSerialPort() {
+    return std::make_unique<TComm>();
+}
 
 }  // namespace qzr
