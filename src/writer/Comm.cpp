@@ -176,8 +176,10 @@ void CommCtsCache::Clear() {
 // ---------------------------------------------------------------------------------------------------------
 
 TCommEventThread::TCommEventThread(WaitFunction wait, EventSignal eventSignal)
-    : wait_(std::move(wait)), eventSignal_(std::move(eventSignal)) {
-    thread_ = std::thread([this] { Run(); });
+    : state_(std::make_shared<State>()) {
+    state_->wait = std::move(wait);
+    state_->eventSignal = std::move(eventSignal);
+    thread_ = std::thread([state = state_] { Run(state); });
 }
 
 TCommEventThread::~TCommEventThread() {
@@ -203,39 +205,39 @@ bool TCommEventThread::WakeUpAvailable() {
     return available;
 }
 
-void TCommEventThread::Run() {
+void TCommEventThread::Run(const std::shared_ptr<State>& state) {
     // The wake-up signal must reach this thread even where the creator blocks it.
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, WakeSignal());
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    while (!terminated_.load()) {
-        int r = wait_();
+    while (!state->terminated.load()) {
+        int r = state->wait();
         int err = errno;
-        if (terminated_.load()) break;
+        if (state->terminated.load()) break;
         if (r == 0) {
-            if (eventSignal_) eventSignal_();
+            if (state->eventSignal) state->eventSignal();
             continue;
         }
         if (err == EINTR) continue;
-        failed_.store(true);
+        state->failed.store(true);
         break;
     }
-    finished_.SetEvent();
+    state->finished.SetEvent();
 }
 
 bool TCommEventThread::Running() const {
-    return thread_.joinable() && !failed_.load();
+    return thread_.joinable() && !state_->failed.load();
 }
 
 bool TCommEventThread::Terminate(int waitMs) {
-    terminated_.store(true);
+    state_->terminated.store(true);
     if (!thread_.joinable()) return true;
     auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     // The signal can arrive just before the thread enters its wait; repeat it until the thread has ended.
     while (true) {
         if (WakeUpAvailable()) pthread_kill(thread_.native_handle(), WakeSignal());
-        if (finished_.WaitFor(5) == TEventWaitResult::wrSignaled) break;
+        if (state_->finished.WaitFor(5) == TEventWaitResult::wrSignaled) break;
         if (Clock::now() >= deadline) {
             // A driver that ignores the wake-up: leave the thread behind rather than hang the caller; it ends
             // (and reports nothing more) when its wait returns.

@@ -201,16 +201,20 @@ class TCommEventThread {
     bool Terminate(int waitMs = 2000);
     // The wait failed with something other than a wake-up (the driver cannot wait for line changes, or the
     // device is gone); the thread has ended.
-    bool Failed() const { return failed_.load(); }
+    bool Failed() const { return state_->failed.load(); }
     bool Running() const;
 
   private:
-    void Run();
-    WaitFunction wait_;
-    EventSignal eventSignal_;
-    std::atomic<bool> terminated_{false};
-    std::atomic<bool> failed_{false};
-    TSimpleEvent finished_;
+    // Shared with the thread, so that a thread left behind never touches a destroyed object.
+    struct State {
+        WaitFunction wait;
+        EventSignal eventSignal;
+        std::atomic<bool> terminated{false};
+        std::atomic<bool> failed{false};
+        TSimpleEvent finished;
+    };
+    static void Run(const std::shared_ptr<State>& state);
+    std::shared_ptr<State> state_;
     std::thread thread_;
 };
 

@@ -94,6 +94,19 @@ speed_t Speed(const termios& t) {
     return cfgetospeed(&t);
 }
 
+// The output rate as the driver's termios2 block holds it (rates without a B-constant).
+speed_t FreeRate(int fd) {
+    struct {
+        tcflag_t flags[4];
+        cc_t line;
+        cc_t cc[19];
+        speed_t ispeed;
+        speed_t ospeed;
+    } t2{};
+    if (ioctl(fd, _IOR('T', 0x2A, decltype(t2)), &t2) != 0) return 0;
+    return t2.ospeed;
+}
+
 template <typename F>
 ECommError Raised(F&& f) {
     try {
@@ -369,6 +382,7 @@ TEST_F(CommTest, LineSettingsAreReappliedWhileOpen) {
     // A rate without a standard constant goes through the driver's free rate setting.
     comm.SetBaudRate(TBaudrate::br14400);
     EXPECT_EQ(comm.BaudRate(), TBaudrate::br14400);
+    EXPECT_EQ(FreeRate(pty.master()), 14400U);
     comm.SetBaudRate(TBaudrate::br115200);
     EXPECT_EQ(Speed(pty.Settings()), B115200);
     EXPECT_TRUE(comm.Enabled());
@@ -477,6 +491,28 @@ TEST(CommWatcher, ReportsChangesAndStopsOutOfABlockingWait) {
     EXPECT_TRUE(watcher.Terminate());  // a second request is harmless
     ::close(fds[0]);
     ::close(fds[1]);
+}
+
+TEST(CommWatcher, LeavesBehindAWaitThatIgnoresTheWakeUpWithoutHangingTheCaller) {
+    auto release = std::make_shared<TSimpleEvent>();
+    auto entered = std::make_shared<TSimpleEvent>();
+    auto changes = std::make_shared<std::atomic<int>>(0);
+    {
+        TCommEventThread watcher(
+            [release, entered] {
+                entered->SetEvent();
+                release->WaitFor(-1);  // a driver that does not return on a signal
+                return 0;
+            },
+            [changes] { ++*changes; });
+        ASSERT_EQ(entered->WaitFor(5000), TEventWaitResult::wrSignaled);
+        EXPECT_FALSE(watcher.Terminate(30));
+        EXPECT_FALSE(watcher.Running());
+    }  // destroyed while its thread still waits
+    release->SetEvent();
+    // The thread ends on its own and reports nothing more once it was asked to end.
+    for (int i = 0; i < 100; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(changes->load(), 0);
 }
 
 TEST(CommWatcher, EndsWhenTheDriverCannotWait) {
