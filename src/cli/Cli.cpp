@@ -5,6 +5,8 @@
 
 #include "app/DeviceCommands.h"
 #include "options/Options.h"
+#include "writer/PortNames.h"
+#include "writer/WriterDetect.h"
 
 namespace qzr::cli {
 
@@ -122,10 +124,15 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (int rc = applyLoadOption(ctx, *options.load); rc != kExitOk) return rc;
     }
     if (options.handshake) st.link.handshake = *options.handshake;
+    st.link.portEntry = options.port;
+    st.link.portName = portDisplayName(options.port);
     st.operation.showProgramTime = options.showTime;
 
     for (Action& action : actions) {
-        if (int rc = action(ctx); rc != kExitOk) return rc;
+        const int rc = action(ctx);
+        // The serial component's warning about a slow adapter goes to stderr.
+        if (const std::string w = takePortWarning(st); !w.empty()) err << w << '\n';
+        if (rc != kExitOk) return rc;
     }
     return kExitOk;
 }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qzr {
+
+// Port entries: "Com1" .. "Com8" (any case), a device path such as /dev/ttyUSB0, or "virtual".
+
+// True for "virtual" (any case): the built-in emulated writer.
+bool isVirtualPortEntry(const std::string& entry);
+// n for an entry "ComN" (any case, N >= 1), else nullopt.
+std::optional<int> comPortNumber(const std::string& entry);
+// The text messages show for an entry: ComN and "virtual" in capitals (COM3), a device path as given.
+std::string portDisplayName(const std::string& entry);
+
+// The serial devices present, in the order ComN counts them: /dev/ttyUSB*, then /dev/ttyACM*, then
+// /dev/ttyS*, each group in numeric order. Only character devices count.
+std::vector<std::string> presentSerialDevices(const std::string& devDir = "/dev");
+
+// What an entry opens: for ComN the environment variable QZR_COMN when set (a device path, or
+// "virtual"), otherwise the N-th present serial device, otherwise the entry itself (which then fails to
+// open); anything else is returned as it stands.
+std::string resolvePortEntry(const std::string& entry, const std::string& devDir = "/dev");
+
+}  // namespace qzr
