@@ -4,7 +4,6 @@
 #include "cli/Cli.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
-#include "image/FileIo.h"
 
 namespace qzr::cli {
 
@@ -25,17 +24,12 @@ std::optional<Action> parseSave(ArgStream& args, std::string& error) {
         return std::nullopt;
     }
     const std::string file = args.next();
-    const std::string ext = fileExtension(file);
-    DataSaveFormat format;
-    if (ext == "MHX") {
-        format = DataSaveFormat::hex;
-    } else if (ext == "BIN") {
-        format = DataSaveFormat::binary;
-    } else {
+    const std::optional<DataSaveFormat> format = saveFormatForName(file);
+    if (!format) {
         error = "the file name must end in .mhx or .bin: " + file;
         return std::nullopt;
     }
-    return Action([file, format](Context& ctx) {
+    return Action([file, format = *format](Context& ctx) {
         return SaveProgramMemory(ctx.st, file, format) ? kExitOk : kExitFailed;
     });
 }

@@ -36,6 +36,13 @@ void appendRecord(std::string& out, uint32_t address, std::span<const uint8_t> d
 
 }  // namespace
 
+std::optional<DataSaveFormat> saveFormatForName(const std::string& fileName) {
+    const std::string ext = fileExtension(fileName);
+    if (ext == "MHX") return DataSaveFormat::hex;
+    if (ext == "BIN") return DataSaveFormat::binary;
+    return std::nullopt;
+}
+
 std::vector<uint8_t> buildOutputImage(const MainState& st) {
     const std::size_t words = std::min<std::size_t>(
         static_cast<std::size_t>(std::max(st.device.programByteCount, 0)) / 2, layout::kProgramWords);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -11,6 +12,9 @@ struct MainState;
 
 // The two formats of "&Save Data Memory", numbered as the save dialog's filters.
 enum class DataSaveFormat { hex = 1, binary = 2 };
+
+// The format a file name asks for: a name ending in .mhx (any case) HEX, in .bin binary, nothing else.
+std::optional<DataSaveFormat> saveFormatForName(const std::string& fileName);
 
 // The content of a saved data file: each program word as a 16-bit value, low byte first; for a device with
 // EEPROM, 0xFF up to 81FFH and then each EEPROM byte followed by 0x00.
