@@ -147,8 +147,8 @@ void splitProgramWords(MemoryImage& image, uint8_t highByteMask) {
 bool LoadProgramMemory(MainState& st, const std::string& fileName) {
     const DataFileKind kind = dataFileKind(fileName);
     FilePrefix file;
-    const bool text = kind == DataFileKind::hex || kind == DataFileKind::mhx;
-    switch (readFilePrefix(fileName, readLimit(kind), file, text)) {
+    const bool hexText = kind == DataFileKind::hex || kind == DataFileKind::mhx;
+    switch (readFilePrefix(fileName, readLimit(kind), file, hexText)) {
         case FileReadResult::ok:
             break;
         case FileReadResult::cannotOpen:
