@@ -6,6 +6,7 @@
 #include "ImageTestSupport.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
+#include "image/FileIo.h"
 #include "image/PicTranslation.h"
 #include "options/Options.h"
 
@@ -287,6 +288,8 @@ TEST(DataFileNames, KindsAndDialogNames) {
     EXPECT_EQ(dataFileKind("dir.mhx/prog"), DataFileKind::other);
     EXPECT_EQ(dataFileKind("x.CfG"), DataFileKind::cfg);
     EXPECT_EQ(dataFileKind("x."), DataFileKind::other);
+    EXPECT_EQ(dialogInitialName("/data/v1.2/prog.x.mhx"), "/data/v1.2/prog");
+    EXPECT_EQ(dialogInitialName("/data/v1.2/prog"), "");
 }
 
 }  // namespace
