@@ -6,7 +6,7 @@
 #include "app/MainState.h"
 #include "image/BufferCommands.h"
 #include "options/Options.h"
-#include "serial_number/SerialNumberState.h"
+#include "serial_number/QtpFile.h"
 
 namespace qzr {
 
@@ -14,7 +14,7 @@ void ResetData(MainState& st) {
     GetICInfo(st, st.deviceListText);
     if (!st.settings.keepOptions) st.optionBytes.fill(0x7F);
     st.serial.serialMode = false;
-    st.serial.qtpFileOpen = false;
+    CloseQtpFile(st.serial);
     st.serial.passCountText = "0";
     st.views->refreshSerialIndicators();
     const Word blank{0x7F, st.device.highByteMask};

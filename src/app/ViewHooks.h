@@ -25,6 +25,9 @@ public:
     virtual void refreshChecksums() {}
     // The serial-number, QTP and pass-count indicators are refreshed from the state.
     virtual void refreshSerialIndicators() {}
+    // The single-area commands "Program ID and Checksum", "Program Memory" and "Program OPTION": their toolbar
+    // buttons, and their menu items too when `menuItemsToo`, are enabled or disabled.
+    virtual void enableSingleAreaCommands(bool /*enabled*/, bool /*menuItemsToo*/) {}
     // The commands that depend on the device (erase for flash, the four EEPROM commands) are enabled or
     // disabled from the device fields.
     virtual void refreshDeviceCommands() {}

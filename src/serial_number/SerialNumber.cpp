@@ -1,0 +1,395 @@
+#include "serial_number/SerialNumber.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdio>
+#include <optional>
+
+#include "image/HexText.h"
+#include "options/Options.h"
+#include "serial_number/QtpFile.h"
+
+namespace qzr {
+
+namespace {
+
+constexpr uint8_t kRtwiHigh = 0x62;  // high half of 0x31kk without its bit 0
+
+// Register bits that feed the shift register, per byte count (bit 8k+j = bit j of serial byte k).
+constexpr std::array<uint64_t, kMaxSerialBytes + 1> kTapMasks = {
+    0,
+    (1ull << 7) | (1ull << 3) | (1ull << 2) | (1ull << 1),
+    (1ull << 15) | (1ull << 4) | (1ull << 2) | (1ull << 1),
+    (1ull << 23) | (1ull << 3) | (1ull << 2) | (1ull << 0),
+    (1ull << 31) | (1ull << 6) | (1ull << 4) | (1ull << 2) | (1ull << 1) | (1ull << 0),
+    (1ull << 39) | (1ull << 4) | (1ull << 3) | (1ull << 2),
+    (1ull << 47) | (1ull << 6) | (1ull << 4) | (1ull << 3) | (1ull << 1) | (1ull << 0),
+    (1ull << 55) | (1ull << 6) | (1ull << 3) | (1ull << 1),
+    (1ull << 63) | (1ull << 3) | (1ull << 2) | (1ull << 0),
+};
+
+uint64_t registerMask(int n) { return n >= kMaxSerialBytes ? ~0ull : (1ull << (8 * n)) - 1; }
+
+uint64_t packNumber(const SerialNumberState& serial, int n) {
+    uint64_t v = 0;
+    for (int k = n - 1; k >= 0; --k) v = (v << 8) | serial.number[static_cast<std::size_t>(k)];
+    return v;
+}
+
+void unpackNumber(SerialNumberState& serial, int n, uint64_t v) {
+    for (int k = 0; k < n; ++k) {
+        serial.number[static_cast<std::size_t>(k)] = static_cast<uint8_t>(v & 0xFF);
+        v >>= 8;
+    }
+}
+
+// The serial byte placed at position i from the start address.
+uint8_t placedByte(const SerialNumberState& serial, int n, int i) {
+    const int k = serial.byteOrder == SerialByteOrder::MsbFirst ? n - 1 - i : i;
+    return serial.number[static_cast<std::size_t>(k)];
+}
+
+// A decimal field read as a number: digits only, at least one, at most nine.
+std::optional<long> parseDecimal(const std::string& text) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+std::string notAnInteger(const std::string& text) { return "'" + text + "' is not a valid integer value"; }
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+void padLeft(std::string& text, std::size_t width) {
+    if (text.size() < width) text.insert(0, width - text.size(), '0');
+}
+
+// "Start Value" cut to its last 2n characters and padded to 2n.
+void fitStartValue(std::string& value, int n) {
+    const std::size_t width = static_cast<std::size_t>(2 * n);
+    if (value.size() > width) value.erase(0, value.size() - width);
+    padLeft(value, width);
+}
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
+int serialByteCount(const SerialNumberState& serial) { return std::clamp(serial.wordCount, 1, kMaxSerialBytes); }
+
+uint32_t serialProgramCapacity(const MainState& st) {
+    const int words = std::clamp(st.device.programWordCount(), 0, static_cast<int>(layout::kProgramWords));
+    return static_cast<uint32_t>(words);
+}
+
+uint32_t serialEepromCapacity(const MainState& st) {
+    if (!st.device.hasEeprom()) return 0;
+    return static_cast<uint32_t>(std::clamp(st.device.eepromSize, 0, static_cast<int>(layout::kEepromBytes)));
+}
+
+bool isRtwiWord(const MainState& st, uint32_t address) {
+    if (address >= layout::kProgramWords) return false;
+    return (st.image.programWord(address).high & 0xFE) == kRtwiHigh;
+}
+
+std::string serialNumberText(const SerialNumberState& serial) {
+    const int n = serialByteCount(serial);
+    std::string text;
+    for (int i = n - 1; i >= 0; --i) {
+        if (i % 2 == 1) text += ' ';
+        const uint8_t b = serial.number[static_cast<std::size_t>(i)];
+        text += kHexDigits[b >> 4];
+        text += kHexDigits[b & 0x0F];
+    }
+    return text;
+}
+
+void ShowSerialNo(MainState& st) {
+    st.serial.serialNoText = serialNumberText(st.serial);
+    st.views->refreshSerialIndicators();
+}
+
+std::string serialModeLabel(const SerialNumberState& serial) { return serial.serialMode ? "Enable" : "Disable"; }
+
+std::string qtpFileLabel(const SerialNumberState& serial) {
+    return serial.qtpFileOpen ? serial.qtpFileLabel : "Disable";
+}
+
+bool SerialNo2Memory(MainState& st) {
+    SerialNumberState& serial = st.serial;
+    if (!serial.serialMode) return true;
+    const int n = serialByteCount(serial);
+    const uint64_t start = serial.startAddress;
+    bool placed = true;
+    if (serial.target == SerialTarget::Eeprom) {
+        if (start + static_cast<uint64_t>(n) > serialEepromCapacity(st)) {
+            placed = false;
+        } else {
+            for (int i = 0; i < n; ++i) st.image.setEepromByte(start + static_cast<uint64_t>(i), placedByte(serial, n, i));
+        }
+    } else {
+        if (start + static_cast<uint64_t>(n) > serialProgramCapacity(st)) placed = false;
+        for (int i = 0; placed && i < n; ++i) {
+            if (!isRtwiWord(st, static_cast<uint32_t>(start) + static_cast<uint32_t>(i))) placed = false;
+        }
+        if (placed) {
+            for (int i = 0; i < n; ++i) {
+                const std::size_t address = start + static_cast<std::size_t>(i);
+                const uint8_t b = placedByte(serial, n, i);
+                Word w = st.image.programWord(address);
+                w.low = static_cast<uint8_t>(b & 0x7F);
+                w.high = static_cast<uint8_t>((w.high & 0xFE) | (b >> 7));
+                st.image.setProgramWord(address, w);
+            }
+            CalChecksum(st);
+        }
+    }
+    ShowSerialNo(st);
+    return placed;
+}
+
+void SerialNoNext(SerialNumberState& serial) {
+    const int n = serialByteCount(serial);
+    const uint64_t mask = registerMask(n);
+    uint64_t v = packNumber(serial, n);
+    if (serial.mode == SerialKind::PseudoRandom) {
+        // Inverted feedback: the new bit is 1 when an even number of taps are set.
+        const uint64_t newBit = (std::popcount(v & kTapMasks[static_cast<std::size_t>(n)]) & 1) ^ 1u;
+        v = ((v << 1) | newBit) & mask;
+    } else {
+        v = (v + serial.increment) & mask;
+    }
+    unpackNumber(serial, n, v);
+}
+
+bool SerialNoAfterGoodRun(MainState& st) {
+    if (!st.serial.serialMode) return true;
+    if (st.serial.qtpFileOpen) {
+        ReadSerialData(st);
+        if (st.serial.qtpNoNumber) {
+            EndQtpProgramming(st);
+            return false;
+        }
+    } else {
+        SerialNoNext(st.serial);
+    }
+    SerialNo2Memory(st);
+    return true;
+}
+
+// ----- the dialog -----
+
+SerialNoFields FillSerialNoFields(const SerialNumberState& serial) {
+    SerialNoFields f;
+    const int n = serialByteCount(serial);
+    char address[16];
+    std::snprintf(address, sizeof address, "%04X", static_cast<unsigned>(serial.startAddress));
+    f.startAddress = address;
+    f.noOfByte = std::to_string(n);
+    for (int i = n - 1; i >= 0; --i) {
+        const uint8_t b = serial.number[static_cast<std::size_t>(i)];
+        f.startValue += kHexDigits[b >> 4];
+        f.startValue += kHexDigits[b & 0x0F];
+    }
+    f.increment = std::to_string(serial.increment);
+    f.mode = serial.mode;
+    f.byteOrder = serial.byteOrder;
+    f.target = serial.target;
+    return f;
+}
+
+std::size_t serialFieldMaxLength(const SerialNoFields& fields, SerialField field) {
+    switch (field) {
+        case SerialField::StartAddress:
+            return 4;
+        case SerialField::NoOfByte:
+            return 1;
+        case SerialField::StartValue: {
+            const auto n = parseDecimal(fields.noOfByte);
+            return (n && *n >= 1 && *n <= kMaxSerialBytes) ? static_cast<std::size_t>(2 * *n) : 16;
+        }
+        case SerialField::Increment:
+            return 3;
+        case SerialField::NoOfPart:
+            return 6;
+    }
+    return 0;
+}
+
+bool serialFieldAccepts(SerialField field, char c) {
+    switch (field) {
+        case SerialField::StartAddress:
+        case SerialField::StartValue:
+            return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        case SerialField::NoOfByte:
+            return c >= '1' && c <= '8';
+        case SerialField::Increment:
+        case SerialField::NoOfPart:
+            return c >= '0' && c <= '9';
+    }
+    return false;
+}
+
+namespace {
+
+std::string& fieldText(SerialNoFields& fields, SerialField field) {
+    switch (field) {
+        case SerialField::StartAddress:
+            return fields.startAddress;
+        case SerialField::NoOfByte:
+            return fields.noOfByte;
+        case SerialField::StartValue:
+            return fields.startValue;
+        case SerialField::Increment:
+            return fields.increment;
+        case SerialField::NoOfPart:
+            break;
+    }
+    return fields.noOfPart;
+}
+
+}  // namespace
+
+void TypeSerialField(SerialNoFields& fields, SerialField field, const std::string& text) {
+    std::string typed;
+    const std::size_t limit =
+        field == SerialField::StartValue ? std::string::npos : serialFieldMaxLength(fields, field);
+    for (char c : text) {
+        if (!serialFieldAccepts(field, c)) continue;
+        if (typed.size() >= limit) break;
+        typed += upper(c);
+    }
+    fieldText(fields, field) = typed;
+}
+
+bool LeaveSerialField(SerialNoFields& fields, SerialField field, UserInterface& ui) {
+    switch (field) {
+        case SerialField::StartAddress:
+            padLeft(fields.startAddress, 4);
+            return true;
+        case SerialField::NoOfByte:
+        case SerialField::StartValue: {
+            const auto n = parseDecimal(fields.noOfByte);
+            if (!n) {
+                ui.message(notAnInteger(fields.noOfByte));
+                return false;
+            }
+            if (*n < 1 || *n > kMaxSerialBytes) return true;  // refused by the check
+            fitStartValue(fields.startValue, static_cast<int>(*n));
+            if (field == SerialField::StartValue && fields.mode == SerialKind::PseudoRandom &&
+                std::all_of(fields.startValue.begin(), fields.startValue.end(), [](char c) { return upper(c) == 'F'; })) {
+                // The all-ones state would lock the shift register.
+                fields.startValue.assign(fields.startValue.size(), '0');
+            }
+            return true;
+        }
+        case SerialField::Increment:
+        case SerialField::NoOfPart: {
+            std::string& text = fieldText(fields, field);
+            const auto v = parseDecimal(text);
+            if (!v) {
+                ui.message(notAnInteger(text));
+                return false;
+            }
+            if (*v <= 0) text = "1";
+            return true;
+        }
+    }
+    return true;
+}
+
+bool CheckSerialNoSetting(MainState& st, SerialNoFields& fields) {
+    UserInterface& ui = *st.ui;
+    st.serial.serialMode = false;
+    const auto fail = [&](const std::string& text, bool errorBox = false) {
+        if (errorBox) {
+            ui.error(text);
+        } else {
+            ui.message(text);
+        }
+        st.views->refreshSerialIndicators();
+        return false;
+    };
+
+    const auto n = parseDecimal(fields.noOfByte);
+    if (!n || *n < 1 || *n > kMaxSerialBytes) return fail("\"No. of Byte\" is not a valid value!!");
+    const auto increment = parseDecimal(fields.increment);
+    if (!increment) return fail(" \"Increment\" is not a valid value!!");
+    if (*increment == 0 || *increment > 255) {
+        fields.increment.clear();
+        return fail(" \"Increment\" is not a valid value!!");
+    }
+    std::transform(fields.startAddress.begin(), fields.startAddress.end(), fields.startAddress.begin(), upper);
+    padLeft(fields.startAddress, 4);
+    const uint64_t start = HexToInt(st, fields.startAddress);
+    const uint64_t end = start + static_cast<uint64_t>(*n);
+    if (fields.target == SerialTarget::Eeprom) {
+        if (end > serialEepromCapacity(st)) return fail("Serial no located beyond EEPROM memory size");
+    } else {
+        if (end > serialProgramCapacity(st)) return fail("Serial no located beyond program memory size");
+    }
+    if (fields.startValue.size() > static_cast<std::size_t>(2 * *n)) {
+        return fail("Start value over " + std::to_string(*n) + " bytes!!");
+    }
+    if (fields.target == SerialTarget::ProgramMemory) {
+        for (uint64_t a = start; a < end; ++a) {
+            if (!isRtwiWord(st, static_cast<uint32_t>(a))) {
+                return fail("The program memory is not 'RTWI'. Serial No. will be disable!", true);
+            }
+        }
+    }
+    st.serial.serialMode = true;
+    st.views->refreshSerialIndicators();
+    return true;
+}
+
+void StoreSerialNoFields(SerialNumberState& serial, const SerialNoFields& fields) {
+    serial.target = fields.target;
+    const auto n = parseDecimal(fields.noOfByte);
+    if (n && *n >= 1 && *n <= kMaxSerialBytes) serial.wordCount = static_cast<int>(*n);
+    const int count = serialByteCount(serial);
+    serial.startAddress = parseHex(fields.startAddress).value;
+    std::string value = fields.startValue;
+    fitStartValue(value, count);
+    for (int i = 0; i < count; ++i) {
+        const std::size_t at = value.size() - static_cast<std::size_t>(2 * i) - 2;
+        serial.number[static_cast<std::size_t>(i)] = static_cast<uint8_t>(parseHex(value.substr(at, 2)).value);
+    }
+    if (const auto inc = parseDecimal(fields.increment)) serial.increment = static_cast<uint32_t>(*inc);
+    serial.mode = fields.mode;
+    serial.byteOrder = fields.byteOrder;
+}
+
+bool BtnOKClick(MainState& st, SerialNoFields& fields) {
+    if (!CheckSerialNoSetting(st, fields)) return false;
+    StoreSerialNoFields(st.serial, fields);
+    SerialNo2Memory(st);
+    st.views->enableSingleAreaCommands(false, true);
+    st.views->refreshSerialIndicators();
+    return true;
+}
+
+void BtnDisableClick(MainState& st) {
+    st.serial.serialMode = false;
+    st.operation.qtpSimulation = false;
+    st.views->enableSingleAreaCommands(true, false);
+    st.views->refreshSerialIndicators();
+}
+
+void SerialNoDialogClosed(MainState& st) {
+    st.views->reloadProgramWindow();
+    st.views->reloadEepromWindow();
+}
+
+void SerialModeOff(MainState& st, bool closeQtp) {
+    st.serial.serialMode = false;
+    if (closeQtp) CloseQtpFile(st.serial);
+    st.views->refreshSerialIndicators();
+}
+
+}  // namespace qzr

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/MainState.h"
+#include "serial_number/SerialNumberState.h"
+
+namespace qzr {
+
+// ---------------------------------------------------------------------------------------------------------
+// Placing and advancing the number (called by the dialog, the QTP loader and the operation engine).
+// ---------------------------------------------------------------------------------------------------------
+
+// Places the current number into the memory image and shows it (serialNoText, refreshSerialIndicators).
+// Does nothing while serial-number mode is off (result true).
+//   Program memory: word (start + i) keeps its RTWI opcode bits; its low 7 bits and bit 0 of its high half
+//   take the byte; the checksums are recomputed.
+//   EEPROM: byte (start + i) of the EEPROM area takes the byte; the checksums are not recomputed.
+// The byte at position i is serial byte n-1-i ("MSB->LSB") or serial byte i ("LSB->MSB").
+// Result false (and nothing written) when the mode is on but the number cannot be placed whole: it would
+// lie outside the device's program memory or EEPROM, or one of its program words is not an RTWI word.
+// A chip must not be programmed then.
+bool SerialNo2Memory(MainState& st);
+
+// Advances the current number: sequential adds the increment modulo 256^n; pseudo-random shifts the 8n-bit
+// register once (inverted feedback from the taps of its length). The display is not touched.
+void SerialNoNext(SerialNumberState& serial);
+inline void SerialNoNext(MainState& st) { SerialNoNext(st.serial); }
+
+// Bookkeeping after a good auto-program run while serial-number mode is on:
+//   QTP file open: ReadSerialData; when it delivered no number the file is used up (or bad): serial mode
+//   off, the file closed, QTP simulation off, indicators refreshed, and the result is false; the engine then
+//   shows "QTP programming finished!" and ends the run.
+//   no QTP file: SerialNoNext.
+// Then (result true) SerialNo2Memory.
+bool SerialNoAfterGoodRun(MainState& st);
+
+// The number as "No. (HEX):" shows it: bytes n-1 down to 0, two upper-case digits each, a blank before
+// every odd-numbered byte (n = 3: "AA BBCC"; n = 4: " AABB CCDD").
+std::string serialNumberText(const SerialNumberState& serial);
+
+// Rebuilds serialNoText from the bytes and asks the views to refresh the serial indicators.
+void ShowSerialNo(MainState& st);
+
+// The byte count clamped to 1..8 (the state may come from a file).
+int serialByteCount(const SerialNumberState& serial);
+
+// The serial-number status label: "Enable" while serial-number mode is on, else "Disable".
+std::string serialModeLabel(const SerialNumberState& serial);
+// The QTP status label: the file's name while one is open, else "Disable".
+std::string qtpFileLabel(const SerialNumberState& serial);
+
+// Whether program word `address` holds an RTWI instruction (0x3100..0x31FF: high half without bit 0 is 0x62).
+bool isRtwiWord(const MainState& st, uint32_t address);
+
+// Words of program memory and bytes of EEPROM that a serial number may use on the selected device (0
+// EEPROM bytes for a device without data EEPROM).
+uint32_t serialProgramCapacity(const MainState& st);
+uint32_t serialEepromCapacity(const MainState& st);
+
+// ---------------------------------------------------------------------------------------------------------
+// The dialog "Serial No." as core rules: the GUI (and the command line) keep the field texts here, apply
+// the typing and leaving rules and call the buttons.
+// ---------------------------------------------------------------------------------------------------------
+
+struct SerialNoFields {
+    std::string startAddress;  // "Start Address :" (HEX), at most 4 characters
+    std::string noOfByte;      // "No. of Byte :" (1 ~ 8), 1 character
+    std::string startValue;    // "Start Value :" (HEX), 2n characters once left
+    std::string increment;     // "Increment :" (1~255), at most 3 characters
+    std::string noOfPart = "1";  // "No. of Parts :" (DEC), at most 6 characters
+    SerialKind mode = SerialKind::Sequential;
+    SerialByteOrder byteOrder = SerialByteOrder::MsbFirst;
+    SerialTarget target = SerialTarget::ProgramMemory;
+};
+
+enum class SerialField { StartAddress, NoOfByte, StartValue, Increment, NoOfPart };
+
+// The dialog's fields from the state (FormCreate).
+SerialNoFields FillSerialNoFields(const SerialNumberState& serial);
+
+// The most characters the field takes (StartValue: 2n for the current "No. of Byte", 16 before it is valid).
+std::size_t serialFieldMaxLength(const SerialNoFields& fields, SerialField field);
+
+// Whether a typed character is taken by the field (the hexadecimal fields take 0-9, A-F, a-f; "No. of Byte"
+// 1-8; the decimal fields 0-9). Lower-case hex letters are taken as upper case.
+bool serialFieldAccepts(SerialField field, char c);
+
+// Types `text` over the field's content as the keyboard would: characters the field does not take are
+// dropped, lower case becomes upper case, and characters beyond the field's length are dropped (except in
+// "Start Value", which takes a pasted value whole; leaving the field trims it).
+void TypeSerialField(SerialNoFields& fields, SerialField field, const std::string& text);
+
+// Leaving a field applies its corrections: "Start Address" padded to 4 digits; "No. of Byte" and "Start
+// Value" trim and pad "Start Value" to 2n digits (in pseudo-random mode an all-F value becomes all zeros);
+// "Increment" and "No. of Parts" become "1" when 0 or less. A field whose text must be read as a number
+// and is not one (left empty, say) gives "'<text>' is not a valid integer value"; result false, the field
+// keeps its text.
+bool LeaveSerialField(SerialNoFields& fields, SerialField field, UserInterface& ui);
+
+// Choosing "Pseudo-random" disables "Increment".
+inline bool incrementEnabled(const SerialNoFields& fields) { return fields.mode == SerialKind::Sequential; }
+
+// Validates the fields in order, showing the first failure's message; serial-number mode on when all pass,
+// off otherwise. Result: the mode. ("Start Address" is upper-cased and padded; "Increment" emptied when out
+// of range.)
+bool CheckSerialNoSetting(MainState& st, SerialNoFields& fields);
+
+// OK: CheckSerialNoSetting; on success the fields become the state, the number is placed (SerialNo2Memory),
+// the single-area commands are disabled and the result is true (the dialog closes). False: the dialog stays.
+bool BtnOKClick(MainState& st, SerialNoFields& fields);
+
+// "Disable Serial Mode": mode off, QTP simulation off, the single-area toolbar buttons enabled again (their
+// menu items keep their state). The dialog stays open.
+void BtnDisableClick(MainState& st);
+
+// After the dialog is closed: the program-memory and EEPROM views, if open, reload.
+void SerialNoDialogClosed(MainState& st);
+
+// Takes the dialog's settings into the state (OK, and the QTP file button before writing).
+void StoreSerialNoFields(SerialNumberState& serial, const SerialNoFields& fields);
+
+// Serial-number mode off (a data-file load, device change, data reset or Force Write); the QTP file is
+// closed too when `closeQtp`.
+void SerialModeOff(MainState& st, bool closeQtp);
+
+}  // namespace qzr
