@@ -3,6 +3,7 @@
 
 #include "cli/Cli.h"
 #include "options/IdCode.h"
+#include "serial_number/SerialNumber.h"
 
 namespace qzr::cli {
 
@@ -24,7 +25,8 @@ int showInfo(Context& ctx) {
     }
     out << "ID: " << idText(st, kIdModeHex) << '\n';
     out << "Checksum in IC: " << idChecksumText(st, kIdModeHex) << '\n';
-    // ---- Serial-number lines ("Serial No.:" and "Pass count:") go here. ----
+    out << "Serial No.: " << serialModeLabel(st.serial) << ' ' << serialNumberText(st.serial) << '\n';
+    out << "Pass count: " << st.serial.passCountText << '\n';
     out << std::flush;
     return kExitOk;
 }

@@ -13,7 +13,9 @@ namespace qzr {
 inline constexpr std::size_t kPassCountFieldLength = 9;
 
 // Whether a typed character is taken by the counter dialog's field (digits only).
-inline bool passCountFieldAccepts(char c) { return c >= '0' && c <= '9'; }
+inline bool passCountFieldAccepts(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The decimal text plus one, written back in decimal. Leading zeros are dropped; any length counts on
 // without overflow. A text that is not a decimal number (empty, say) counts as 0.

@@ -17,7 +17,7 @@ namespace qzr {
 namespace {
 
 constexpr uint32_t kEepromRecordBase = 0x4200;  // record address of EEPROM byte 0
-constexpr uint8_t kProgramMarker = 0x31;         // RTWI opcode byte beside each serial byte
+constexpr uint8_t kProgramMarker = 0x31;        // RTWI opcode byte beside each serial byte
 constexpr uint8_t kEepromMarker = 0x00;
 
 const char kHexDigits[] = "0123456789ABCDEF";
@@ -86,7 +86,7 @@ std::string withQtpExtension(const std::string& path) {
 
 // Reads records from the file's content, one field at a time.
 class RecordCursor {
-public:
+  public:
     RecordCursor(const std::string& data, std::size_t pos) : data_(data), pos_(pos) {}
     std::size_t pos() const { return pos_; }
     bool atEnd() const { return pos_ >= data_.size(); }
@@ -116,7 +116,7 @@ public:
         return false;
     }
 
-private:
+  private:
     const std::string& data_;
     std::size_t pos_;
 };

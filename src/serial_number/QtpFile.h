@@ -62,10 +62,10 @@ struct QtpFileChoice {
 using QtpFileChooser = std::function<std::optional<QtpFileChoice>()>;
 
 enum class QtpWriteResult {
-    Written,      // the file was written; the dialog closes
-    Refused,      // a field was refused (its message shown)
-    Cancelled,    // the save dialog was cancelled
-    NotWritten,   // the QTP filter was not chosen, the user kept an existing file, or the write failed
+    Written,     // the file was written; the dialog closes
+    Refused,     // a field was refused (its message shown)
+    Cancelled,   // the save dialog was cancelled
+    NotWritten,  // the QTP filter was not chosen, the user kept an existing file, or the write failed
 };
 
 // The dialog's "QTP File" button: checks "No. of Parts" and the settings, switches serial-number mode off,

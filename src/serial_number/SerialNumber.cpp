@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdio>
 #include <optional>
 
@@ -16,20 +15,9 @@ namespace {
 
 constexpr uint8_t kRtwiHigh = 0x62;  // high half of 0x31kk without its bit 0
 
-// Register bits that feed the shift register, per byte count (bit 8k+j = bit j of serial byte k).
-constexpr std::array<uint64_t, kMaxSerialBytes + 1> kTapMasks = {
-    0,
-    (1ull << 7) | (1ull << 3) | (1ull << 2) | (1ull << 1),
-    (1ull << 15) | (1ull << 4) | (1ull << 2) | (1ull << 1),
-    (1ull << 23) | (1ull << 3) | (1ull << 2) | (1ull << 0),
-    (1ull << 31) | (1ull << 6) | (1ull << 4) | (1ull << 2) | (1ull << 1) | (1ull << 0),
-    (1ull << 39) | (1ull << 4) | (1ull << 3) | (1ull << 2),
-    (1ull << 47) | (1ull << 6) | (1ull << 4) | (1ull << 3) | (1ull << 1) | (1ull << 0),
-    (1ull << 55) | (1ull << 6) | (1ull << 3) | (1ull << 1),
-    (1ull << 63) | (1ull << 3) | (1ull << 2) | (1ull << 0),
-};
-
-uint64_t registerMask(int n) { return n >= kMaxSerialBytes ? ~0ull : (1ull << (8 * n)) - 1; }
+uint64_t registerMask(int n) {
+    return n >= kMaxSerialBytes ? ~0ull : (1ull << (8 * n)) - 1;
+}
 
 uint64_t packNumber(const SerialNumberState& serial, int n) {
     uint64_t v = 0;
@@ -61,9 +49,13 @@ std::optional<long> parseDecimal(const std::string& text) {
     return v;
 }
 
-std::string notAnInteger(const std::string& text) { return "'" + text + "' is not a valid integer value"; }
+std::string notAnInteger(const std::string& text) {
+    return "'" + text + "' is not a valid integer value";
+}
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 void padLeft(std::string& text, std::size_t width) {
     if (text.size() < width) text.insert(0, width - text.size(), '0');
@@ -80,7 +72,9 @@ const char kHexDigits[] = "0123456789ABCDEF";
 
 }  // namespace
 
-int serialByteCount(const SerialNumberState& serial) { return std::clamp(serial.wordCount, 1, kMaxSerialBytes); }
+int serialByteCount(const SerialNumberState& serial) {
+    return std::clamp(serial.wordCount, 1, kMaxSerialBytes);
+}
 
 uint32_t serialProgramCapacity(const MainState& st) {
     const int words = std::clamp(st.device.programWordCount(), 0, static_cast<int>(layout::kProgramWords));
@@ -114,7 +108,9 @@ void ShowSerialNo(MainState& st) {
     st.views->refreshSerialIndicators();
 }
 
-std::string serialModeLabel(const SerialNumberState& serial) { return serial.serialMode ? "Enable" : "Disable"; }
+std::string serialModeLabel(const SerialNumberState& serial) {
+    return serial.serialMode ? "Enable" : "Disable";
+}
 
 std::string qtpFileLabel(const SerialNumberState& serial) {
     return serial.qtpFileOpen ? serial.qtpFileLabel : "Disable";
@@ -130,7 +126,8 @@ bool SerialNo2Memory(MainState& st) {
         if (start + static_cast<uint64_t>(n) > serialEepromCapacity(st)) {
             placed = false;
         } else {
-            for (int i = 0; i < n; ++i) st.image.setEepromByte(start + static_cast<uint64_t>(i), placedByte(serial, n, i));
+            for (int i = 0; i < n; ++i)
+                st.image.setEepromByte(start + static_cast<uint64_t>(i), placedByte(serial, n, i));
         }
     } else {
         if (start + static_cast<uint64_t>(n) > serialProgramCapacity(st)) placed = false;
@@ -158,9 +155,7 @@ void SerialNoNext(SerialNumberState& serial) {
     const uint64_t mask = registerMask(n);
     uint64_t v = packNumber(serial, n);
     if (serial.mode == SerialKind::PseudoRandom) {
-        // Inverted feedback: the new bit is 1 when an even number of taps are set.
-        const uint64_t newBit = (std::popcount(v & kTapMasks[static_cast<std::size_t>(n)]) & 1) ^ 1u;
-        v = ((v << 1) | newBit) & mask;
+        v = pseudoRandomStep(v, n);
     } else {
         v = (v + serial.increment) & mask;
     }
@@ -282,7 +277,8 @@ bool LeaveSerialField(SerialNoFields& fields, SerialField field, UserInterface& 
             if (*n < 1 || *n > kMaxSerialBytes) return true;  // refused by the check
             fitStartValue(fields.startValue, static_cast<int>(*n));
             if (field == SerialField::StartValue && fields.mode == SerialKind::PseudoRandom &&
-                std::all_of(fields.startValue.begin(), fields.startValue.end(), [](char c) { return upper(c) == 'F'; })) {
+                std::all_of(fields.startValue.begin(), fields.startValue.end(),
+                            [](char c) { return upper(c) == 'F'; })) {
                 // The all-ones state would lock the shift register.
                 fields.startValue.assign(fields.startValue.size(), '0');
             }
@@ -324,7 +320,8 @@ bool CheckSerialNoSetting(MainState& st, SerialNoFields& fields) {
         fields.increment.clear();
         return fail(" \"Increment\" is not a valid value!!");
     }
-    std::transform(fields.startAddress.begin(), fields.startAddress.end(), fields.startAddress.begin(), upper);
+    std::transform(fields.startAddress.begin(), fields.startAddress.end(), fields.startAddress.begin(),
+                   upper);
     padLeft(fields.startAddress, 4);
     const uint64_t start = HexToInt(st, fields.startAddress);
     const uint64_t end = start + static_cast<uint64_t>(*n);
@@ -358,7 +355,8 @@ void StoreSerialNoFields(SerialNumberState& serial, const SerialNoFields& fields
     fitStartValue(value, count);
     for (int i = 0; i < count; ++i) {
         const std::size_t at = value.size() - static_cast<std::size_t>(2 * i) - 2;
-        serial.number[static_cast<std::size_t>(i)] = static_cast<uint8_t>(parseHex(value.substr(at, 2)).value);
+        serial.number[static_cast<std::size_t>(i)] =
+            static_cast<uint8_t>(parseHex(value.substr(at, 2)).value);
     }
     if (const auto inc = parseDecimal(fields.increment)) serial.increment = static_cast<uint32_t>(*inc);
     serial.mode = fields.mode;

@@ -23,10 +23,42 @@ namespace qzr {
 // A chip must not be programmed then.
 bool SerialNo2Memory(MainState& st);
 
+// Register bits that feed the pseudo-random register, per byte count n (bit 8k+j = bit j of serial byte k).
+inline constexpr uint64_t kSerialTapMasks[kMaxSerialBytes + 1] = {
+    0,
+    (1ull << 7) | (1ull << 3) | (1ull << 2) | (1ull << 1),
+    (1ull << 15) | (1ull << 4) | (1ull << 2) | (1ull << 1),
+    (1ull << 23) | (1ull << 3) | (1ull << 2) | (1ull << 0),
+    (1ull << 31) | (1ull << 6) | (1ull << 4) | (1ull << 2) | (1ull << 1) | (1ull << 0),
+    (1ull << 39) | (1ull << 4) | (1ull << 3) | (1ull << 2),
+    (1ull << 47) | (1ull << 6) | (1ull << 4) | (1ull << 3) | (1ull << 1) | (1ull << 0),
+    (1ull << 55) | (1ull << 6) | (1ull << 3) | (1ull << 1),
+    (1ull << 63) | (1ull << 3) | (1ull << 2) | (1ull << 0),
+};
+
+// One step of the pseudo-random register of n bytes (1..8) held packed: bit 8k+j is bit j of serial byte k.
+// The new bit is the inverse of the parity of the taps (1 when an even number of them are set); the
+// register shifts left by one. Always inlined: callers that step it millions of times stay cheap even in
+// unoptimised builds.
+[[gnu::always_inline]] inline constexpr uint64_t pseudoRandomStep(uint64_t value, int n) {
+    if (n < 1 || n > kMaxSerialBytes) n = n < 1 ? 1 : kMaxSerialBytes;
+    uint64_t parity = value & kSerialTapMasks[n];
+    parity ^= parity >> 32;
+    parity ^= parity >> 16;
+    parity ^= parity >> 8;
+    parity ^= parity >> 4;
+    parity ^= parity >> 2;
+    parity ^= parity >> 1;
+    const uint64_t mask = n == kMaxSerialBytes ? ~0ull : (1ull << (8 * n)) - 1;
+    return ((value << 1) | ((parity & 1) ^ 1)) & mask;
+}
+
 // Advances the current number: sequential adds the increment modulo 256^n; pseudo-random shifts the 8n-bit
 // register once (inverted feedback from the taps of its length). The display is not touched.
 void SerialNoNext(SerialNumberState& serial);
-inline void SerialNoNext(MainState& st) { SerialNoNext(st.serial); }
+inline void SerialNoNext(MainState& st) {
+    SerialNoNext(st.serial);
+}
 
 // Bookkeeping after a good auto-program run while serial-number mode is on:
 //   QTP file open: ReadSerialData; when it delivered no number the file is used up (or bad): serial mode
@@ -65,10 +97,10 @@ uint32_t serialEepromCapacity(const MainState& st);
 // ---------------------------------------------------------------------------------------------------------
 
 struct SerialNoFields {
-    std::string startAddress;  // "Start Address :" (HEX), at most 4 characters
-    std::string noOfByte;      // "No. of Byte :" (1 ~ 8), 1 character
-    std::string startValue;    // "Start Value :" (HEX), 2n characters once left
-    std::string increment;     // "Increment :" (1~255), at most 3 characters
+    std::string startAddress;    // "Start Address :" (HEX), at most 4 characters
+    std::string noOfByte;        // "No. of Byte :" (1 ~ 8), 1 character
+    std::string startValue;      // "Start Value :" (HEX), 2n characters once left
+    std::string increment;       // "Increment :" (1~255), at most 3 characters
     std::string noOfPart = "1";  // "No. of Parts :" (DEC), at most 6 characters
     SerialKind mode = SerialKind::Sequential;
     SerialByteOrder byteOrder = SerialByteOrder::MsbFirst;
@@ -100,7 +132,9 @@ void TypeSerialField(SerialNoFields& fields, SerialField field, const std::strin
 bool LeaveSerialField(SerialNoFields& fields, SerialField field, UserInterface& ui);
 
 // Choosing "Pseudo-random" disables "Increment".
-inline bool incrementEnabled(const SerialNoFields& fields) { return fields.mode == SerialKind::Sequential; }
+inline bool incrementEnabled(const SerialNoFields& fields) {
+    return fields.mode == SerialKind::Sequential;
+}
 
 // Validates the fields in order, showing the first failure's message; serial-number mode on when all pass,
 // off otherwise. Result: the mode. ("Start Address" is upper-cased and padded; "Increment" emptied when out
