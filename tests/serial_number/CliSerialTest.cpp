@@ -80,6 +80,46 @@ TEST(CliSerial, WriteQtpAddsTxtAndReplacesOnlyWithYes) {
     EXPECT_EQ(r.out, "\"No. of Parts\" value overflow!\n");
 }
 
+// A program for QZR-D11 (2048 words) with an RTWI table of three words at 0x0100.
+std::string programWithRtwiTable(const test::TempDir& dir) {
+    std::vector<uint8_t> bin;
+    for (int w = 0; w < 2048; ++w) {
+        const uint16_t word = (w >= 0x100 && w < 0x103) ? 0x3100 : 0x3FFF;
+        bin.push_back(static_cast<uint8_t>(word & 0xFF));
+        bin.push_back(static_cast<uint8_t>(word >> 8));
+    }
+    const std::string path = dir.file("table.bin");
+    test::writeFile(path, bin);
+    return path;
+}
+
+TEST(CliSerial, ProgramMemoryTargetOnALoadedProgram) {
+    test::TempDir dir;
+    const std::string bin = programWithRtwiTable(dir);
+    const std::string qtp = dir.file("parts.qtp");
+    test::CliResult r = runCli({"-d", "QZR-D11", "-l", bin, "serial", "0100", "1", "05", "1", "seq", "msb",
+                                "program", "write-qtp", qtp, "3"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(test::readFile(qtp), ":020100000531C7\r\n:020100000631C6\r\n:020100000731C5\r\n:00000001FF");
+
+    // The number goes into the RTWI words; the memory checksum follows it.
+    const test::CliResult before = runCli({"-d", "QZR-D11", "-l", bin, "info"});
+    r = runCli({"-d", "QZR-D11", "-l", bin, "serial", "101", "2", "a5ff", "info"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(lineStarting(r.out, "Serial No.:"), "Serial No.: Enable  A5FF");
+    EXPECT_NE(lineStarting(r.out, "Memory:"), lineStarting(before.out, "Memory:"));
+
+    // Reading the file back takes its first number and places it.
+    r = runCli({"-d", "QZR-D11", "-l", bin, "load-qtp", qtp, "info"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(lineStarting(r.out, "Serial No.:"), "Serial No.: Enable 05");
+
+    // Past the table the words are no RTWI instructions.
+    r = runCli({"-d", "QZR-D11", "-l", bin, "serial", "0102", "2", "0000"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "The program memory is not 'RTWI'. Serial No. will be disable!\n");
+}
+
 TEST(CliSerial, LoadQtp) {
     test::TempDir dir;
     test::writeFile(dir.file("q.txt"), std::string(":02421000AB0001\r\n:00000001FF"));
