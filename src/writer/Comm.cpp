@@ -98,6 +98,10 @@ bool SameSettings(const termios& wanted, const termios& got) {
            wanted.c_cc[VSTOP] == got.c_cc[VSTOP];
 }
 
+// How long a CTS query waits for the watcher's reading after a change before it asks the driver itself
+// (a modem-status round trip to a USB adapter takes about a millisecond).
+constexpr int kWatcherReadingMs = 4;
+
 // The signal that wakes a watcher out of its blocking driver call; its handler does nothing.
 extern "C" void CommWakeHandler(int) {}
 int WakeSignal() {
@@ -154,17 +158,27 @@ void TCommEventChars::Change(std::uint8_t& field, std::uint8_t value) {
 // ---------------------------------------------------------------------------------------------------------
 
 void CommCtsCache::Store(std::uint32_t count, bool state) {
-    std::lock_guard lock(mutex_);
-    // Counts only grow (modulo wrap); a reading taken at an older count must not replace a newer one.
-    if (valid_ && static_cast<std::int32_t>(count - count_) < 0) return;
-    valid_ = true;
-    count_ = count;
-    state_ = state;
+    {
+        std::lock_guard lock(mutex_);
+        // Counts only grow (modulo wrap); a reading taken at an older count must not replace a newer one.
+        if (valid_ && static_cast<std::int32_t>(count - count_) < 0) return;
+        valid_ = true;
+        count_ = count;
+        state_ = state;
+    }
+    stored_.notify_all();
 }
 
 std::optional<bool> CommCtsCache::Lookup(std::uint32_t currentCount) const {
     std::lock_guard lock(mutex_);
-    if (!valid_ || currentCount != count_) return std::nullopt;
+    if (!Holds(currentCount)) return std::nullopt;
+    return state_;
+}
+
+std::optional<bool> CommCtsCache::WaitFor(std::uint32_t currentCount, int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    if (!stored_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return Holds(currentCount); }))
+        return std::nullopt;
     return state_;
 }
 
@@ -371,13 +385,15 @@ void TCustomComm::Open() {
     latencyWarning_.clear();
     noModemLines_ = false;
 
+    // Only a serial character device is a port; anything else is left alone (not even opened when the
+    // name is no character device at all) and the port stays closed without a fuss.
+    struct stat st {};
+    if (::stat(deviceName_.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) return;
     int fd = ::open(deviceName_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         lastOpenError_ = errno;
         return;
     }
-    // Only a serial character device is a port; anything else is closed again without a fuss.
-    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !isatty(fd)) {
         ::close(fd);
         return;
@@ -703,10 +719,14 @@ bool TCustomComm::GetModemState(int index) {
         // the adapter need not be asked (on a USB adapter every modem-status query is a round trip).
         serial_icounter_struct ic{};
         if (ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
-            if (auto state = ctsCache_.Lookup(static_cast<std::uint32_t>(ic.cts))) return *state;
+            auto count = static_cast<std::uint32_t>(ic.cts);
+            if (auto state = ctsCache_.Lookup(count)) return *state;
+            // The line has just changed and the watcher, woken by the change, is already reading it: its
+            // reading comes sooner than a query of our own would.
+            if (auto state = ctsCache_.WaitFor(count, kWatcherReadingMs)) return *state;
             int bits = 0;
             if (!ReadModemBits(bits)) return false;
-            ctsCache_.Store(static_cast<std::uint32_t>(ic.cts), (bits & TIOCM_CTS) != 0);
+            ctsCache_.Store(count, (bits & TIOCM_CTS) != 0);
             return (bits & TIOCM_CTS) != 0;
         }
     }

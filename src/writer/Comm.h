@@ -163,12 +163,18 @@ class CommCtsCache {
   public:
     // Keeps (count, state) unless a reading taken at a later count is already held.
     void Store(std::uint32_t count, bool state);
-    // The held state when it was read at currentCount; nothing when the line has changed since.
+    // The held state when it was read at currentCount or later; nothing when the line has changed since.
     std::optional<bool> Lookup(std::uint32_t currentCount) const;
+    // As Lookup, waiting up to timeoutMs for a reading at currentCount or later to be stored.
+    std::optional<bool> WaitFor(std::uint32_t currentCount, int timeoutMs) const;
     void Clear();
 
   private:
+    bool Holds(std::uint32_t currentCount) const {
+        return valid_ && static_cast<std::int32_t>(count_ - currentCount) >= 0;
+    }
     mutable std::mutex mutex_;
+    mutable std::condition_variable stored_;
     bool valid_ = false;
     std::uint32_t count_ = 0;
     bool state_ = false;

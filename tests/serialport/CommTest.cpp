@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -176,7 +177,9 @@ TEST(CommOpen, LeavesANonSerialPathClosedWithoutException) {
     std::string file = dir.file("not-a-port.txt");
     test::writeFile(file, "hello");
     TComm comm;
-    for (const std::string& name : {file, std::string("/dev/null")}) {
+    std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& name : {file, std::string("/dev/null"), dir.path().string(), fifo}) {
         comm.SetDeviceName(name);
         EXPECT_NO_THROW(comm.Open());
         EXPECT_FALSE(comm.Enabled()) << name;
@@ -191,16 +194,23 @@ TEST(CommOpen, LeavesANonSerialPathClosedWithoutException) {
 }
 
 TEST(CommOpen, ReportsMissingPermission) {
-    if (geteuid() == 0) GTEST_SKIP() << "the superuser opens anything";
-    test::TempDir dir;
-    std::string file = dir.file("locked");
-    test::writeFile(file, "");
-    chmod(file.c_str(), 0);
-    TComm comm;
-    comm.SetDeviceName(file);
-    comm.Open();
-    EXPECT_FALSE(comm.Enabled());
-    EXPECT_EQ(comm.LastOpenError(), EACCES);
+    PtyPair pty;
+    if (!pty.Ok()) GTEST_SKIP() << "no pseudo-terminals here";
+    ASSERT_EQ(chmod(pty.slave().c_str(), 0), 0);
+    // The superuser opens anything: the child gives up its privileges first.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(200);
+        TComm comm;
+        comm.SetDeviceName(pty.slave());
+        comm.Open();
+        _exit(comm.Enabled() ? 201 : comm.LastOpenError());
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), EACCES);
 }
 
 TEST_F(CommTest, OpenSetsARawLineAndCloseRestoresTheOriginal) {
@@ -460,11 +470,24 @@ TEST(CommCts, CacheHoldsOnlyWhileTheChangeCountStands) {
     EXPECT_EQ(cache.Lookup(6), std::optional<bool>(false));
     cache.Store(0xFFFFFFFFU, true);  // a count that wrapped is older than 6 ... unless it came first
     EXPECT_EQ(cache.Lookup(6), std::optional<bool>(false));
+    EXPECT_EQ(cache.Lookup(5), std::optional<bool>(false));  // a reading newer than the count asked for
     cache.Clear();
     EXPECT_FALSE(cache.Lookup(6).has_value());
     cache.Store(0xFFFFFFFFU, true);
     cache.Store(1, false);  // newer across the wrap
     EXPECT_EQ(cache.Lookup(1), std::optional<bool>(false));
+}
+
+TEST(CommCts, QueryWaitsForTheWatchersReadingOfAChange) {
+    CommCtsCache cache;
+    cache.Store(7, false);
+    EXPECT_FALSE(cache.WaitFor(8, 1).has_value());  // nobody stores: the query asks the driver itself
+    std::thread watcher([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        cache.Store(8, true);
+    });
+    EXPECT_EQ(cache.WaitFor(8, 5000), std::optional<bool>(true));
+    watcher.join();
 }
 
 TEST(CommWatcher, ReportsChangesAndStopsOutOfABlockingWait) {
