@@ -139,10 +139,29 @@ TEST(CommDefaults, MatchTheComponentsPublishedValues) {
     EXPECT_EQ(BaudrateValue(TBaudrate::br115200), 115200);
     EXPECT_EQ(BaudrateValue(TBaudrate::br110), 110);
     EXPECT_EQ(BaudrateValue(TBaudrate::br256000), 256000);
+}
 
+TEST(CommFactory, GivesThePortWithTheWriterLinksLineSettings) {
     auto port = createSerialPort();
     ASSERT_NE(port, nullptr);
     EXPECT_FALSE(port->Enabled());
+    auto* comm = dynamic_cast<TCustomComm*>(port.get());
+    ASSERT_NE(comm, nullptr);
+    EXPECT_EQ(comm->BaudRate(), TBaudrate::br115200);
+    EXPECT_EQ(comm->Databits(), TDatabits::da8);
+    EXPECT_EQ(comm->Parity(), TParity::paNone);
+    EXPECT_EQ(comm->Stopbits(), TStopbits::sb10);
+    EXPECT_EQ(comm->ReadBufSize(), 8192);
+    EXPECT_EQ(comm->WriteBufSize(), 0);
+
+    PtyPair pty;
+    if (!pty.Ok()) return;
+    port->SetDeviceName(pty.slave());
+    port->SetFlowControl(TFlowControl::fcNone);
+    port->Open();
+    ASSERT_TRUE(port->Enabled());
+    termios t = pty.Settings();
+    EXPECT_EQ(cfgetospeed(&t), B115200);
 }
 
 TEST(CommClosed, ReportsNothingAndRefusesLineControl) {
