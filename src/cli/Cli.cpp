@@ -129,7 +129,13 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     st.operation.showProgramTime = options.showTime;
 
     for (Action& action : actions) {
-        const int rc = action(ctx);
+        int rc = kExitFailed;
+        try {
+            rc = action(ctx);
+        } catch (const ECommError& e) {
+            // A failure of the serial component itself ends the run.
+            err << e.what() << '\n';
+        }
         // The serial component's warning about a slow adapter goes to stderr.
         if (const std::string w = takePortWarning(st); !w.empty()) err << w << '\n';
         if (rc != kExitOk) return rc;

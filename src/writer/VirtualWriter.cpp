@@ -12,6 +12,7 @@ namespace {
 
 // One byte at 115200 bit/s with start and stop bits.
 constexpr auto kByteTime = std::chrono::microseconds(87);
+constexpr int kCommandTimeoutTicks = 50;
 
 uint8_t regionByte(const uint8_t* data, std::size_t size, std::size_t i, uint8_t blank) {
     return i < size ? data[i] : blank;
@@ -173,6 +174,10 @@ bool VirtualWriter::pairsInStream(uint8_t area) const {
 }
 
 void VirtualWriter::receive(uint8_t b) {
+    // A command left unfinished for half a second is forgotten, as the box's own time-out does.
+    const int now = clock_.clockTicks();
+    if (rx_ != Rx::Idle && ticksSince(lastRxTick_, now) > kCommandTimeoutTicks) rx_ = Rx::Idle;
+    lastRxTick_ = now;
     switch (rx_) {
         case Rx::Idle:
             if (b == wb::kProbe) {

@@ -44,7 +44,8 @@ struct VirtualChip {
 // the program next looks (Read, InQueCount, WaitForInput), so a purge right after sending a header does
 // not lose them; a purge before the next exchange drops whatever was left. When silent, WaitForInput
 // sleeps on the clock (a FakeClock then just moves on). Optionally the answers are paced at the line rate
-// of 115200 bit/s.
+// of 115200 bit/s. A header, record or program stream left unfinished for more than half a second is
+// forgotten, so the box is ready for the next command after a lost byte.
 //
 // It keeps its chip across closes and re-opens (chip after chip in one session: insertChip() puts a fresh
 // one in), records every header it received, and injects faults on request. All members are thread safe.
@@ -143,6 +144,7 @@ class VirtualWriter final : public CommPort {
 
     Rx rx_ = Rx::Idle;
     std::vector<uint8_t> rxBuf_;
+    int lastRxTick_ = 0;
     // The program stream in progress.
     uint8_t progArea_ = 0;
     int progTotal_ = 0;

@@ -1,0 +1,54 @@
+// Port entries: ComN, device paths and "virtual".
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support/TestFiles.h"
+#include "writer/PortNames.h"
+
+namespace qzr {
+namespace {
+
+TEST(PortNames, EntriesAndTheirDisplayNames) {
+    EXPECT_EQ(comPortNumber("Com3"), 3);
+    EXPECT_EQ(comPortNumber("COM8"), 8);
+    EXPECT_EQ(comPortNumber("com12"), 12);
+    EXPECT_FALSE(comPortNumber("Com0"));
+    EXPECT_FALSE(comPortNumber("Com"));
+    EXPECT_FALSE(comPortNumber("Com3x"));
+    EXPECT_FALSE(comPortNumber("/dev/ttyS0"));
+    EXPECT_TRUE(isVirtualPortEntry("Virtual"));
+    EXPECT_EQ(portDisplayName("Com3"), "COM3");
+    EXPECT_EQ(portDisplayName("virtual"), "VIRTUAL");
+    EXPECT_EQ(portDisplayName("/dev/ttyUSB0"), "/dev/ttyUSB0");
+}
+
+TEST(PortNames, ComEntriesResolveThroughTheEnvironmentThenThePresentDevices) {
+    test::TempDir dev;
+    // Plain files are not serial devices: nothing is present here.
+    test::writeFile(dev.file("ttyUSB0"), "");
+    EXPECT_TRUE(presentSerialDevices(dev.path().string()).empty());
+    EXPECT_EQ(resolvePortEntry("Com2", dev.path().string()), "Com2");
+
+    ::setenv("QZR_COM2", "/dev/ttyACM9", 1);
+    EXPECT_EQ(resolvePortEntry("Com2", dev.path().string()), "/dev/ttyACM9");
+    ::unsetenv("QZR_COM2");
+    EXPECT_EQ(resolvePortEntry("/dev/ttyUSB3"), "/dev/ttyUSB3");
+    EXPECT_EQ(resolvePortEntry("virtual"), "virtual");
+}
+
+TEST(PortNames, PresentDevicesComeInGroupOrderAndNumericOrder) {
+    // /dev/null and friends are character devices: a folder of links to them stands in for /dev.
+    test::TempDir dev;
+    const char* names[] = {"ttyS10", "ttyS2", "ttyACM0", "ttyUSB1", "ttyUSB0", "ttySX", "tty0"};
+    for (const char* n : names) std::filesystem::create_symlink("/dev/null", dev.path() / n);
+    const auto found = presentSerialDevices(dev.path().string());
+    std::vector<std::string> expected;
+    for (const char* n : {"ttyUSB0", "ttyUSB1", "ttyACM0", "ttyS2", "ttyS10"})
+        expected.push_back(dev.file(n));
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(resolvePortEntry("Com4", dev.path().string()), dev.file("ttyS2"));
+}
+
+}  // namespace
+}  // namespace qzr
