@@ -4,6 +4,7 @@
 
 #include "app/MainState.h"
 #include "app/UserInterface.h"
+#include "writer/WriterProtocol.h"
 
 namespace qzr {
 
@@ -96,6 +97,79 @@ void DeviceSelection::selectDefault() {
         if (offer) ++n;
     }
     checkedCount_ = n;
+}
+
+namespace {
+
+// Looking devices up for their records changes the working fields; they are put back on every way out.
+class DeviceFieldsGuard {
+  public:
+    explicit DeviceFieldsGuard(MainState& st) : st_(st), saved_(st.device) {}
+    ~DeviceFieldsGuard() { st_.device = saved_; }
+    DeviceFieldsGuard(const DeviceFieldsGuard&) = delete;
+    DeviceFieldsGuard& operator=(const DeviceFieldsGuard&) = delete;
+
+  private:
+    MainState& st_;
+    DeviceFields saved_;
+};
+
+// Sends one record from the command header area; true when the writer acknowledged it with 0xB8.
+bool sendRecord(MainState& st, WriterLink& writer, const DownloadRecord& record, int stage) {
+    std::copy(record.begin(), record.end(), st.image.headerArea().begin());
+    const int r = writer.SendHeader(static_cast<int>(kDownloadRecordBytes));
+    if (r == lrDone) return true;
+    if (r == lrStopped) return false;
+    st.ui->message(r == lrTimeout ? std::string(download_text::kConnectTimeout)
+                                  : download_text::writerError(stage, r));
+    return false;
+}
+
+}  // namespace
+
+bool DownLoadClick(MainState& st, const DeviceSelection& selection, DownloadView& view) {
+    WriterLink writer(st);
+    return DownLoadClick(st, writer, selection, view);
+}
+
+bool DownLoadClick(MainState& st, WriterLink& writer, const DeviceSelection& selection, DownloadView& view) {
+    const int check = writer.CheckWriter();
+    if (check == lrStopped) return false;
+    if (check == lrWrongWriter) {
+        st.ui->message(download_text::writerError(1, check));
+        return false;
+    }
+    if (check == lrTimeout) {
+        st.ui->message(download_text::kConnectTimeout);
+        return false;
+    }
+    if (!isModelHrp021A(st.link.writerIdText)) {
+        st.ui->message(download_text::kNotSupported);
+        return false;
+    }
+    if (compareVersion(st.link.writerVersion, "V3.09") < 0) {
+        st.ui->message(download_text::kUpdateFirmware);
+        return false;
+    }
+    if (!sendRecord(st, writer, downloadStartRecord(), 2)) return false;
+
+    DeviceFieldsGuard guard(st);
+    const int rows = selection.rowCount();
+    int sequence = 1;
+    view.setGauge(0);
+    for (int i = 0; i < rows; ++i) {
+        view.highlightRow(i);
+        if (selection.isChecked(i)) {
+            if (GetICInfo(st, selection.name(i)) < 0) continue;
+            if (!sendRecord(st, writer, downloadDeviceRecord(st.device, static_cast<uint8_t>(sequence)), 3)) {
+                return false;
+            }
+            ++sequence;
+        }
+        view.setGauge(i * 100 / rows);
+    }
+    view.setGauge(100);
+    return true;
 }
 
 }  // namespace qzr

@@ -11,8 +11,8 @@
 namespace qzr {
 
 struct MainState;
-class CommLink;
 class UserInterface;
+class WriterLink;
 
 // The newer writer keeps the parameters of up to this many device types.
 inline constexpr int kMaxDownloadDevices = 16;
@@ -79,5 +79,15 @@ class DownloadView {
     // Download progress, 0..100.
     virtual void setGauge(int /*percent*/) {}
 };
+
+// "Download": checks the writer (it must be the download-capable model with firmware "V3.09" or later),
+// then sends the start record and one record per checked device, in table order, each acknowledged with
+// 0xB8. A failure shows its message through st.ui and ends the download; the writer keeps the records
+// already sent. Returns true when every record was acknowledged (no message then). The device fields
+// are looked up for each record and restored afterwards, so the working fields stay those of the
+// selected device.
+bool DownLoadClick(MainState& st, const DeviceSelection& selection, DownloadView& view);
+// The same through the given writer link (tests).
+bool DownLoadClick(MainState& st, WriterLink& writer, const DeviceSelection& selection, DownloadView& view);
 
 }  // namespace qzr
