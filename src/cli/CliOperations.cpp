@@ -1,8 +1,71 @@
 // Writer operations: blank-check, erase, program..., verify, auto, force-write.
+#include <ostream>
+
 #include "cli/Cli.h"
+#include "operations/OperationDispatch.h"
+#include "operations/OperationSession.h"
+#include "operations/OperationView.h"
+#include "writer/WriterDetect.h"
 
 namespace qzr::cli {
 
-void registerOperationCommands(std::vector<CommandSpec>&) {}
+namespace {
+
+// Prints the progress dialog's lines as they are set: each non-empty text of a shown line, as the dialog
+// shows it ("&&" as "&"); lines painted red on the error stream, the others on the output. The progress
+// addresses of the streams are not printed.
+class ProgressPrinter final : public ProgressDialogModel {
+public:
+    ProgressPrinter(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+    void setText(ViewLine l, const std::string& text) override {
+        ProgressDialogModel::setText(l, text);
+        print(l);
+    }
+    void setProgress(ViewLine l, const std::string& text) override { ProgressDialogModel::setText(l, text); }
+    void setVisible(ViewLine l, bool visible) override {
+        const bool wasVisible = line(l).visible;
+        ProgressDialogModel::setVisible(l, visible);
+        if (visible && !wasVisible) print(l);
+    }
+
+private:
+    void print(ViewLine l) {
+        const Line& ln = line(l);
+        if (!ln.visible || ln.text.empty()) return;
+        std::ostream& os = ln.red ? err_ : out_;
+        os << displayText(ln.text) << '\n' << std::flush;
+    }
+
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
+int runOperation(Context& ctx, OperationType type) {
+    MainState& st = ctx.st;
+    if (!dispatchOperation(st, type)) return kExitFailed;  // aborted at the reset-address question
+    if (!PreparePort(st)) return kExitFailed;  // the port could not be opened (already said)
+    ProgressPrinter view(ctx.out, ctx.err);
+    RunOutcome outcome;
+    {
+        OperationSession session(st, view);
+        session.start();
+        session.wait();
+        outcome = session.lastOutcome();
+    }
+    afterOperationDialog(st);
+    return runPassed(outcome) ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+void registerOperationCommands(std::vector<CommandSpec>& commands) {
+    for (int t = 0; t < kOperationTypeCount; ++t) {
+        const auto type = static_cast<OperationType>(t);
+        commands.push_back({operationCommandName(type), [type](ArgStream&, std::string&) -> std::optional<Action> {
+                                return Action([type](Context& ctx) { return runOperation(ctx, type); });
+                            }});
+    }
+}
 
 }  // namespace qzr::cli

@@ -1,0 +1,592 @@
+#include "operations/OperationEngine.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/MainState.h"
+#include "device/DeviceCatalogue.h"
+#include "options/IdCode.h"
+#include "options/Options.h"
+#include "serial_number/PassCounter.h"
+#include "serial_number/SerialNumber.h"
+
+namespace qzr {
+
+namespace {
+
+constexpr uint8_t kContinuationBit = 0x40;
+
+std::string hex4(unsigned v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%04X", v & 0xFFFFu);
+    return b;
+}
+
+std::string hex2(unsigned v) {
+    char b[4];
+    std::snprintf(b, sizeof b, "%02X", v & 0xFFu);
+    return b;
+}
+
+}  // namespace
+
+struct OperationEngine::StreamTexts {
+    const char* ctsTimeout;
+    const char* replyTimeout;
+    const char* done;
+    const char* fail;
+};
+
+OperationEngine::OperationEngine(MainState& st, OperationView& view, const std::atomic<bool>* stop)
+    : st_(st), writer_(st, stop), view_(view) {}
+
+OperationEngine::OperationEngine(MainState& st, CommLink& link, Clock& clock, OperationView& view,
+                                 const std::atomic<bool>* stop)
+    : st_(st), writer_(st, link, clock, stop), view_(view) {}
+
+// ---------------------------------------------------------------------------------------------------------
+// Dialog helpers. Once a stop was requested nothing more is shown.
+
+void OperationEngine::show(ViewLine line, const std::string& text) {
+    if (stopped()) return;
+    view_.setVisible(line, true);
+    view_.setText(line, text);
+}
+
+void OperationEngine::say(ViewLine line, const std::string& text) {
+    if (!stopped()) view_.setText(line, text);
+}
+
+void OperationEngine::fail(ViewLine line, const std::string& text, bool allowContinue) {
+    if (stopped()) return;
+    view_.setRed(line, true);
+    view_.setText(line, text);
+    finish(allowContinue);
+}
+
+void OperationEngine::failShown(ViewLine line, const std::string& text, bool allowContinue) {
+    if (stopped()) return;
+    view_.setVisible(line, true);
+    fail(line, text, allowContinue);
+}
+
+void OperationEngine::finish(bool allowContinue) {
+    if (stopped()) return;
+    if (allowContinue) view_.setContinueEnabled(true);
+    view_.setExitEnabled(true);
+}
+
+void OperationEngine::failStatus(ViewLine line, int status, const char* timeoutText, const char* writerErrorText) {
+    switch (status) {
+        case lrNoChip: fail(line, "Nothing in socket or type error!!", true); break;
+        case lrAdapterError: fail(line, "IC adapter board error!!", true); break;
+        case lrTimeout: fail(line, timeoutText, true); break;
+        default: fail(line, writerErrorText, true); break;
+    }
+}
+
+int OperationEngine::elapsedMs(int startTicks) {
+    int now = ticks();
+    if (now < startTicks) now += 6000;  // one wrap of the minute
+    return (now - startTicks) * 10;
+}
+
+std::string OperationEngine::withStepTime(const std::string& text) {
+    if (!st_.operation.showProgramTime) return text;
+    return text + "......." + std::to_string(elapsedMs(stepStart_)) + " ms";
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Writer exchanges. After a stop request none is started.
+
+int OperationEngine::sendHeader() { return stopped() ? lrStopped : writer_.SendHeader(10); }
+int OperationEngine::read7Bit(int count) { return stopped() ? lrStopped : writer_.Read7BitData(count); }
+int OperationEngine::read8Bit(int count) { return stopped() ? lrStopped : writer_.Read8BitData(count); }
+int OperationEngine::writeData(int count) { return stopped() ? lrStopped : writer_.WriteData(count); }
+
+// ---------------------------------------------------------------------------------------------------------
+// Sequence framing.
+
+void OperationEngine::header(uint8_t area, uint8_t kind, bool more) {
+    GetHeader(st_, area, kind);
+    auto h = st_.image.headerArea();
+    if (more)
+        h[9] = static_cast<uint8_t>(h[9] | kContinuationBit);
+    else
+        h[9] = static_cast<uint8_t>(h[9] & ~kContinuationBit);
+}
+
+void OperationEngine::closeSequence() {
+    auto h = st_.image.headerArea();
+    h[9] = static_cast<uint8_t>(h[9] & ~kContinuationBit);
+    h[3] = 0;
+    read7Bit(2);  // the writer's answer does not matter
+}
+
+int OperationEngine::wordsOfHeader() const {
+    auto h = st_.image.headerArea();
+    return h[3] + 256 * h[4];
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The run.
+
+RunOutcome OperationEngine::run() {
+    const OperationType type = st_.operation.operationType;
+    if (!stopped()) view_.setText(ViewLine::Title, operationTitle(type));
+    plan_ = buildOperationPlan(type, st_);
+    runStart_ = ticks();
+
+    const Precheck pre = prechecks();
+    if (pre == Precheck::Failed) return stopped() ? RunOutcome::Stopped : RunOutcome::Failed;
+    if (pre == Precheck::Simulated) return complete();
+
+    bool ok = true;
+    if (plan_.doErase) {
+        stepStart_ = ticks();
+        ok = erase();
+    }
+    if (ok && plan_.doBlankCheck) {
+        stepStart_ = ticks();
+        ok = blankCheck();
+    }
+    // Each program-and-verify pair is timed as one step.
+    if (ok) stepStart_ = ticks();
+    if (ok && plan_.doProgramId) ok = programId();
+    if (ok && plan_.doVerifyId) ok = verifyId();
+    if (ok) stepStart_ = ticks();
+    if (ok && plan_.doProgramData) ok = programData();
+    if (ok && plan_.doVerifyData) ok = verifyData();
+    if (ok) stepStart_ = ticks();
+    if (ok && plan_.doProgramEeprom) ok = programEeprom();
+    if (ok && plan_.doVerifyEeprom) ok = verifyEeprom();
+    if (ok) stepStart_ = ticks();
+    if (ok && plan_.doProgramOptions) ok = programOptions();
+    if (ok && plan_.doVerifyOptions) ok = verifyOptions();
+    if (stopped()) return RunOutcome::Stopped;
+    if (!ok) return RunOutcome::Failed;
+    return complete();
+}
+
+OperationEngine::Precheck OperationEngine::prechecks() {
+    const SerialNumberState& sn = st_.serial;
+    // The serial number goes into RTWI words of program memory: each of them must still be one.
+    if (sn.serialMode && plan_.isAuto && sn.target == SerialTarget::ProgramMemory) {
+        for (int i = 0; i < serialByteCount(sn); ++i) {
+            if (!isRtwiWord(st_, sn.startAddress + static_cast<uint32_t>(i))) {
+                failShown(ViewLine::Data, "The program memory is not 'RTWI'", false);
+                return Precheck::Failed;
+            }
+        }
+    }
+    // A number that cannot be placed whole (it would lie outside the device) must not go to a chip.
+    if (!SerialNo2Memory(st_) && plan_.isAuto) {
+        failShown(ViewLine::Data,
+                  sn.target == SerialTarget::Eeprom ? "Serial no located beyond EEPROM memory size"
+                                                    : "Serial no located beyond program memory size",
+                  false);
+        return Precheck::Failed;
+    }
+
+    if (st_.operation.qtpSimulation && plan_.isAuto) {
+        show(ViewLine::Data, "Simulate Programming OK");
+        return Precheck::Simulated;
+    }
+
+    if (plan_.isAuto) {
+        const int words = st_.device.programWordCount();
+        bool allBlank = true;
+        for (int n = 0; n < words && allBlank; ++n)
+            allBlank = isBlankWord(st_.image.programWord(static_cast<std::size_t>(n)), st_.device.highByteMask);
+        if (allBlank) {
+            failShown(ViewLine::Data, "Data memory are blank or error", false);
+            return Precheck::Failed;
+        }
+        const std::string optionWarning = optionStatusMessage(st_.options.optionStatus);
+        if (!optionWarning.empty()) {
+            failShown(ViewLine::Data, optionWarning, false);
+            return Precheck::Failed;
+        }
+    }
+
+    runStart_ = ticks();
+    if (stopped()) return Precheck::Failed;
+    const int writer = writer_.CheckWriter();
+    if (stopped()) return Precheck::Failed;
+    if (writer == lrWrongWriter || writer == lrTimeout) {
+        failShown(ViewLine::Data, writer == lrWrongWriter ? "Wrong writer!" : "Connect timeout!", false);
+        return Precheck::Failed;
+    }
+    return Precheck::Go;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Steps.
+
+bool OperationEngine::erase() {
+    show(ViewLine::Erase, "Erase flash memory...");
+    GetHeader(st_, kAreaProgram, kKindErase);  // sent as built: the erase never carries the continuation bit
+    const int r = sendHeader();
+    if (r != lrDone) {
+        failStatus(ViewLine::Erase, r, "Connect timeout!!", "Writer error!!");
+        return false;
+    }
+    say(ViewLine::Erase, withStepTime("Erase end"));
+    return writer_.DelayIn10ms(90);
+}
+
+bool OperationEngine::blankCheck() {
+    const uint8_t hbm = st_.device.highByteMask;
+    const ViewLine line = ViewLine::BlankCheck;
+
+    // ID and checksum words.
+    show(line, "Blank Check -> Check ID & Checksum");
+    header(kAreaId, kKindRead, true);
+    int r = read7Bit(wordsOfHeader() * 2 + 2);
+    if (r != lrDone) {
+        failStatus(line, r, "Connect Timeout!!", "Writer error!!");
+        return false;
+    }
+    for (std::size_t n = 0; n < 8; ++n) {
+        if (!isBlankWord(st_.image.transferWord(n), hbm)) {
+            if (!stopped()) {
+                view_.setRed(line, true);
+                view_.setText(line, "ID or Checksum ...... Not Blank!!");
+            }
+            closeSequence();
+            finish(true);
+            return false;
+        }
+    }
+
+    // Option words.
+    say(line, "Blank Check -> Check Options");
+    header(kAreaOption, kKindRead, true);
+    r = read7Bit(8);
+    if (r != lrDone) {
+        failStatus(line, r, "Connect timeout!!", "Writer error!!");
+        return false;
+    }
+    {
+        auto t = st_.image.transferArea();
+        const unsigned m1 = st_.device.optionMask1, m2 = st_.device.optionMask2;
+        bool blank = (t[0] & m1 & 0x7F) == (m1 & 0x7F) && (t[1] & (m1 >> 7)) == (m1 >> 7);
+        if (st_.device.optionByteCount == 4)
+            blank = blank && (t[2] & m2 & 0x7F) == (m2 & 0x7F) && (t[3] & (m2 >> 7)) == (m2 >> 7);
+        if (!blank) {
+            if (!stopped()) view_.setText(line, "OPTION ....... Not blank!!");  // not painted red
+            closeSequence();
+            finish(true);
+            return false;
+        }
+    }
+
+    // Program memory.
+    say(line, "Blank check -> check data");
+    header(kAreaProgram, kKindRead, plan_.lastStep != LastStep::BlankCheckData);
+    r = read7Bit(st_.device.programByteCount);
+    if (r != lrDone) {
+        failStatus(line, r, "Connect timeout!!", "Writer error!!");
+        return false;
+    }
+    const int words = st_.device.programWordCount();
+    for (int n = 0; n < words; ++n) {
+        const Word w = st_.image.transferWord(static_cast<std::size_t>(n));
+        if (!isBlankWord(w, hbm)) {
+            if (!stopped()) {
+                view_.setRed(line, true);
+                view_.setText(line, "Data ........ not blank at (" + hex4(static_cast<unsigned>(n)) +
+                                        "H), Data = " + hex4(wordValue(w)) + "H !!");
+            }
+            closeSequence();
+            finish(true);
+            return false;
+        }
+    }
+    say(line, withStepTime("Blank check OK."));
+    return true;
+}
+
+bool OperationEngine::programId() {
+    const ViewLine line = ViewLine::Id;
+    show(line, "Program ID...");
+    header(kAreaId, plan_.overWrite ? kKindProgramPulse : kKindProgram, true);
+    const int r = sendHeader();
+    if (r != lrReady) {
+        failStatus(line, r, "Connect timeout!!", "Writer error!!");
+        return false;
+    }
+    GetIdChecksum(st_);
+    const int w = writeData(wordsOfHeader() * 2 + 2);
+    if (w == lrWriteDone) return true;
+    if (w == lrWriteFail) {
+        const int word = st_.link.writeFailIndex / 2;
+        fail(line, word > 4 ? std::string("Checksum program fail !!")
+                            : "ID program fail at address " + hex4(static_cast<unsigned>(word)) + " !!",
+             true);
+        return false;
+    }
+    failStatus(line, w, "Connect timeout!!", "Writer error!!");
+    return false;
+}
+
+bool OperationEngine::verifyId() {
+    const ViewLine line = ViewLine::Id;
+    show(line, "Verify ID && Checksum");
+    header(kAreaId, kKindRead, plan_.lastStep != LastStep::IdVerify);
+    const int r = read7Bit(wordsOfHeader() * 2 + 2);
+    if (r != lrDone) {
+        failStatus(line, r, "Connect Timeout!!", "Writer error!!");
+        return false;
+    }
+    const int v = VerifyIdChecksum(st_);
+    if (v >= 1 && v <= 3) {
+        static const char* const kTexts[] = {"", "ID verify fail!!", "Checksum verify fail!!",
+                                             "ID && checksum verify fail!!"};
+        if (!stopped()) {
+            view_.setRed(line, true);
+            view_.setText(line, kTexts[v]);
+        }
+        closeSequence();
+        finish(false);
+        return false;
+    }
+    say(line, withStepTime(plan_.verifyOnly ? "ID && checksum verify OK" : "ID && checksum program and verify OK"));
+    return true;
+}
+
+bool OperationEngine::programData() {
+    const ViewLine line = ViewLine::Data;
+    show(line, "Program data...");
+    show(ViewLine::Eeprom, "");
+    header(kAreaProgram, plan_.overWrite ? kKindProgramPulse : kKindProgram, true);
+    const int r = sendHeader();
+    if (r != lrReady) {
+        failStatus(line, r, "Connect timeout!!", "Writer error!!");
+        return false;
+    }
+    GetRomData(st_);
+    static const StreamTexts kTexts{"Connect timeout!!", "Connect Timeout!!", "Data program Ok",
+                                    "Data program fail !!"};
+    return streamTransfer(st_.device.programByteCount, line, ViewLine::Eeprom, kTexts);
+}
+
+bool OperationEngine::verifyData() {
+    const ViewLine line = ViewLine::Data;
+    const uint8_t hbm = st_.device.highByteMask;
+    show(line, "Verify data ...");
+    if (!stopped()) {
+        view_.setText(ViewLine::Eeprom, "");
+        view_.setVisible(ViewLine::Eeprom, true);
+    }
+    header(kAreaProgram, kKindRead, plan_.lastStep != LastStep::DataVerify);
+    const int r = read7Bit(st_.device.programByteCount);
+    if (r != lrDone) {
+        failStatus(line, r, "Connect timeout!!", "Writer Error!!");
+        return false;
+    }
+    const uint8_t m = plan_.compareMask;
+    const int words = st_.device.programWordCount();
+    for (int n = 0; n < words; ++n) {
+        const Word image = st_.image.programWord(static_cast<std::size_t>(n));
+        const Word chip = st_.image.transferWord(static_cast<std::size_t>(n));
+        if ((image.low & m) == (chip.low & m) && (image.high & hbm & m) == (chip.high & hbm & m)) continue;
+        unsigned buffer = wordValue(image);
+        // In protect mode the bits left out of the comparison show as 1.
+        if (plan_.protectMode) buffer |= st_.device.coreType == 3 ? 0x079F : 0x0F9F;
+        if (!stopped()) {
+            view_.setRed(line, true);
+            view_.setText(line, "Data verify error at " + hex4(static_cast<unsigned>(n)) + "H");
+            view_.setText(ViewLine::Eeprom, "IC=" + hex4(wordValue(chip)) + "H, Buffer=" + hex4(buffer) + "H");
+        }
+        closeSequence();
+        finish(true);
+        return false;
+    }
+    say(line, withStepTime(plan_.verifyOnly ? "Data verify OK" : "Data program && verify OK"));
+    if (!stopped()) view_.setVisible(ViewLine::Eeprom, false);
+    return true;
+}
+
+bool OperationEngine::programEeprom() {
+    const ViewLine line = ViewLine::Eeprom;
+    show(line, "Program EEPROM data...");
+    show(ViewLine::Option, "");
+    header(kAreaEeprom, kKindProgramPulse, true);
+    st_.image.headerArea()[7] = 20;
+    const int r = sendHeader();
+    if (r != lrReady) {
+        failStatus(line, r, "Connect timeout!!", "Writer Error!!");
+        return false;
+    }
+    // (data, address) pairs.
+    const int size = std::min<int>(st_.device.eepromSize, static_cast<int>(layout::kTransferBytes / 2));
+    auto t = st_.image.transferArea();
+    for (int a = 0; a < size; ++a) {
+        t[2 * static_cast<std::size_t>(a)] = st_.image.eepromByte(static_cast<std::size_t>(a));
+        t[2 * static_cast<std::size_t>(a) + 1] = static_cast<uint8_t>(a & 0xFF);
+    }
+    static const StreamTexts kTexts{"Connect timeout!!", "Connect timeout!!", "EEPROM data program Ok",
+                                    "EEPROM data program fail !!"};
+    if (!streamTransfer(2 * size, line, ViewLine::Option, kTexts)) return false;
+    if (!stopped()) view_.setVisible(ViewLine::Option, false);
+    return !stopped();
+}
+
+bool OperationEngine::verifyEeprom() {
+    const ViewLine line = ViewLine::Eeprom;
+    show(line, "Verify EEPROM data...");
+    show(ViewLine::Option, "");
+    header(kAreaEeprom, kKindRead, plan_.lastStep != LastStep::EepromVerify);
+    const int size = std::min<int>(st_.device.eepromSize, static_cast<int>(layout::kEepromBytes));
+    const int r = read8Bit(size);
+    if (r != lrDone) {
+        failStatus(line, r, "Connect timeout!!", "Writer Error!!");
+        return false;
+    }
+    auto t = st_.image.transferArea();
+    for (int a = 0; a < size; ++a) {
+        const uint8_t image = st_.image.eepromByte(static_cast<std::size_t>(a));
+        const uint8_t chip = t[static_cast<std::size_t>(a)];
+        if (image == chip) continue;
+        // Shown in the lines' current colour, not red.
+        if (!stopped()) {
+            view_.setText(line, "EEPROM data verify error at " + hex4(static_cast<unsigned>(a)) + "H");
+            view_.setText(ViewLine::Option, "IC=" + hex2(chip) + "H, Buffer=" + hex2(image) + "H");
+        }
+        closeSequence();
+        finish(false);
+        return false;
+    }
+    say(line, withStepTime(plan_.verifyOnly ? "EEPROM data verify OK" : "EEPROM data program && verify OK"));
+    return true;
+}
+
+bool OperationEngine::programOptions() {
+    const ViewLine line = ViewLine::Option;
+    show(line, "Program Option ...");
+    header(kAreaOption, plan_.overWrite ? kKindProgramPulse : kKindProgram, true);
+    const int r = sendHeader();
+    if (r != lrReady) {
+        failStatus(line, r, "Connect Timeout!!", "Writer Error!!");
+        return false;
+    }
+    auto t = st_.image.transferArea();
+    for (std::size_t i = 0; i < 4; ++i) t[i] = st_.optionBytes[i];
+    if (st_.device.coreType == 3) t[1] = static_cast<uint8_t>(t[1] | 0x70);
+    const int w = writeData((st_.image.headerArea()[3] + 1) * 2);
+    if (w == lrWriteDone) return true;
+    if (w == lrWriteFail) {
+        fail(line, "OPTION program fail !!", true);
+        return false;
+    }
+    failStatus(line, w, "Connect Timeout!!", "Writer Error!!");
+    return false;
+}
+
+bool OperationEngine::verifyOptions() {
+    const ViewLine line = ViewLine::Option;
+    show(line, "Verify Option ...");
+    header(kAreaOption, kKindRead, false);  // this read always ends the writer sequence
+    const int r = read7Bit(8);
+    if (r != lrDone) {
+        failStatus(line, r, "Connect Timeout!!", "Writer Error!!");
+        return false;
+    }
+    auto t = st_.image.transferArea();
+    if (plan_.protectMode) {
+        const bool unprotected = st_.device.coreType == 3 ? (t[1] & 0x08) != 0 : (t[1] & 0x40) != 0;
+        if (unprotected) {
+            fail(line, "IC is not protected !", false);
+            return false;
+        }
+    }
+    const auto& o = st_.optionBytes;
+    const unsigned m1 = st_.device.optionMask1, m2 = st_.device.optionMask2;
+    const unsigned m1High = (m1 >> 7) & 0x1F;  // the top two bits of option word 1 are not compared
+    bool same = (o[0] & m1 & 0x7F) == (t[0] & m1 & 0x7F) && (o[1] & m1High) == (t[1] & m1High);
+    if (st_.device.optionByteCount == 4)
+        same = same && (o[2] & m2 & 0x7F) == (t[2] & m2 & 0x7F) && (o[3] & (m2 >> 7)) == (t[3] & (m2 >> 7));
+    if (!same) {
+        fail(line, "OPTION verify Fail!!", false);
+        return false;
+    }
+    say(line, withStepTime(plan_.verifyOnly ? "OPTION verify OK" : "OPTION program && verify OK"));
+    return true;
+}
+
+// The byte-by-byte stream of program data or EEPROM pairs: one byte (a pair for a fast writer) per
+// handshake, each answered by the writer.
+bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progressLine, const StreamTexts& texts) {
+    const bool fast = twoBytesPerHandshake(st_.link.writerIdText, st_.link.writerVersion);
+    auto t = st_.image.transferArea();
+    const int last = std::min<int>(count + 5, static_cast<int>(t.size()) - 2);
+    for (int p = 0; p <= last; ++p) {
+        if (stopped()) return false;
+        WriterLink::WaitResult w = writer_.PacedSend(t[static_cast<std::size_t>(p)], writer_.clockTicks());
+        if (w == WriterLink::WaitResult::Stopped) return false;
+        if (w == WriterLink::WaitResult::Timeout) {
+            fail(line, texts.ctsTimeout, true);
+            return false;
+        }
+        if (fast) {
+            ++p;
+            writer_.WriteByte(t[static_cast<std::size_t>(p)]);
+        }
+        w = writer_.WaitForByte(writer_.clockTicks());
+        if (w == WriterLink::WaitResult::Stopped) return false;
+        uint8_t reply = 0;
+        if (w == WriterLink::WaitResult::Timeout || !writer_.ReadByte(reply)) {
+            fail(line, texts.replyTimeout, true);
+            return false;
+        }
+        switch (reply) {
+            case wb::kReady:
+                if (p % 32 == 1 && !stopped()) view_.setProgress(progressLine, hex4(static_cast<unsigned>(p / 2)));
+                break;
+            case wb::kProgramDone:
+                say(line, texts.done);
+                return !stopped();
+            case wb::kProgramFail:
+                if (!stopped()) view_.setText(progressLine, hex4(static_cast<unsigned>(p / 2)));
+                fail(line, texts.fail, true);
+                return false;
+            case wb::kNoChip:
+                fail(line, "Nothing in socket or type error!", true);
+                return false;
+            default:
+                fail(line, "Unknow return value!!", true);
+                return false;
+        }
+    }
+    // No 0xB0 after all rounds: the verify decides.
+    return !stopped();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Completion.
+
+RunOutcome OperationEngine::complete() {
+    if (stopped()) return RunOutcome::Stopped;
+    const OperationType type = st_.operation.operationType;
+    if (type == OperationType::AutoProgram || type == OperationType::AutoProgramNoBlankCheck)
+        IncrementPassCount(st_);
+    if (st_.serial.serialMode && plan_.isAuto) {
+        // The next number: from the QTP file, or computed. A used-up file ends serial-number mode.
+        if (!SerialNoAfterGoodRun(st_)) {
+            show(ViewLine::Qtp, "QTP programming finished!");
+            if (!stopped()) view_.setContinueEnabled(false);
+            finish(false);
+            return RunOutcome::QtpFinished;
+        }
+    } else {
+        SerialNo2Memory(st_);
+    }
+    if (st_.operation.flashTestRepeat && !stopped()) view_.setRepeatTimer(true);
+    finish(true);
+    if (st_.operation.showProgramTime && !stopped())
+        view_.setText(ViewLine::TotalTime, "Total program time = " + std::to_string(elapsedMs(runStart_)) + " ms");
+    return RunOutcome::Passed;
+}
+
+}  // namespace qzr

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "operations/OperationPlan.h"
+#include "operations/OperationView.h"
+#include "writer/WriterProtocol.h"
+
+namespace qzr {
+
+struct MainState;
+
+// How a run ended.
+enum class RunOutcome {
+    Passed,       // every planned step passed (or the QTP simulation ran); completion done
+    QtpFinished,  // passed, and the QTP file is used up: "QTP programming finished!"
+    Failed,       // a pre-check, the writer check or a step failed; the dialog says why
+    Stopped,      // a stop request ended the run; nothing more was sent or shown
+};
+
+inline bool runPassed(RunOutcome o) { return o == RunOutcome::Passed || o == RunOutcome::QtpFinished; }
+
+// The operation engine: one run of the operation in `st.operation.operationType`, reporting to `view`.
+// Runs on a worker thread while the progress dialog blocks the main window. Raising `stop` ends the run
+// within one exchange: nothing more is sent to the writer or shown.
+class OperationEngine {
+public:
+    // The program's port (st.link.Comm1) and tick clock.
+    OperationEngine(MainState& st, OperationView& view, const std::atomic<bool>* stop = nullptr);
+    // An explicit link and clock (tests, benchmarks).
+    OperationEngine(MainState& st, CommLink& link, Clock& clock, OperationView& view,
+                    const std::atomic<bool>* stop = nullptr);
+
+    RunOutcome run();
+
+    // The plan of the last run.
+    const OperationPlan& plan() const { return plan_; }
+
+private:
+    struct StreamTexts;
+    enum class Precheck { Failed, Simulated, Go };
+
+    // Steps; each returns true to go on.
+    bool erase();
+    bool blankCheck();
+    bool programId();
+    bool verifyId();
+    bool programData();
+    bool verifyData();
+    bool programEeprom();
+    bool verifyEeprom();
+    bool programOptions();
+    bool verifyOptions();
+    RunOutcome complete();
+
+    Precheck prechecks();
+    bool streamTransfer(int count, ViewLine line, ViewLine progressLine, const StreamTexts& texts);
+
+    // Header of an exchange with the continuation bit set (more exchanges follow) or cleared.
+    void header(uint8_t area, uint8_t kind, bool more);
+    // Ends the writer sequence after a comparison failure.
+    void closeSequence();
+    int wordsOfHeader() const;
+
+    // Dialog helpers.
+    void show(ViewLine line, const std::string& text);
+    void say(ViewLine line, const std::string& text);
+    void fail(ViewLine line, const std::string& text, bool allowContinue);
+    void failShown(ViewLine line, const std::string& text, bool allowContinue);
+    void finish(bool allowContinue);
+    // The common handling of a status that is not the expected one.
+    void failStatus(ViewLine line, int status, const char* timeoutText, const char* writerErrorText);
+    std::string withStepTime(const std::string& text);
+    int elapsedMs(int startTicks);
+
+    int sendHeader();
+    int read7Bit(int count);
+    int read8Bit(int count);
+    int writeData(int count);
+    int ticks() { return writer_.clockTicks(); }
+    bool stopped() const { return writer_.stopRequested(); }
+
+    MainState& st_;
+    WriterLink writer_;
+    OperationView& view_;
+    OperationPlan plan_;
+    int runStart_ = 0;
+    int stepStart_ = 0;
+};
+
+}  // namespace qzr

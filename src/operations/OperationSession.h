@@ -1,0 +1,71 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "operations/OperationEngine.h"
+#include "operations/OperationView.h"
+
+namespace qzr {
+
+struct MainState;
+class CommLink;
+class Clock;
+class ViewHooks;
+
+// The progress dialog's life as core logic: it starts the engine on a worker thread when shown, restarts
+// it on Continue and on the repeat timer, and stops it when closed. At most one worker exists.
+//
+// While a worker runs, and until the session is stopped or waited for, the state's view hooks are
+// silenced (the worker must not touch the windows); afterOperationDialog refreshes them when the dialog
+// has closed, and OperationView::stateChanged tells the front end when a run changed the main window's
+// state (pass count, serial number).
+class OperationSession {
+public:
+    OperationSession(MainState& st, OperationView& view);
+    OperationSession(MainState& st, CommLink& link, Clock& clock, OperationView& view);
+    ~OperationSession();
+    OperationSession(const OperationSession&) = delete;
+    OperationSession& operator=(const OperationSession&) = delete;
+
+    // The dialog is shown: the first run starts.
+    void start();
+    // Continue: both buttons disabled, the step lines hidden and back to normal, the operation runs again
+    // (the engine reads operationType again, so it runs on the chip now in the socket).
+    void continueClicked();
+    // The repeat timer: the repeat count goes up, the timer is disabled, and the run restarts.
+    void timerTick();
+    // The dialog closes: a running worker is stopped (no further bytes, nothing shown) and joined.
+    void stop();
+    // Blocks until the current run has ended.
+    void wait();
+
+    bool running() const { return running_.load(); }
+    // Outcome of the last run that ended (Failed before any).
+    RunOutcome lastOutcome() const;
+    // Set to 0 by every successful run, increased by every timer tick.
+    int repeatCount() const { return repeatCount_.load(); }
+
+    // Called on the worker thread when a run has ended (not after a stop).
+    std::function<void(RunOutcome)> onFinished;
+
+private:
+    void launch();
+    void join();
+
+    MainState& st_;
+    CommLink* link_ = nullptr;
+    Clock* clock_ = nullptr;
+    OperationView& view_;
+    std::thread worker_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<int> repeatCount_{0};
+    mutable std::mutex mutex_;
+    RunOutcome outcome_ = RunOutcome::Failed;
+    ViewHooks* savedViews_ = nullptr;
+};
+
+}  // namespace qzr
