@@ -5,7 +5,6 @@
 #include "operations/OperationDispatch.h"
 #include "operations/OperationSession.h"
 #include "operations/OperationView.h"
-#include "writer/WriterDetect.h"
 
 namespace qzr::cli {
 
@@ -44,16 +43,15 @@ private:
 int runOperation(Context& ctx, OperationType type) {
     MainState& st = ctx.st;
     if (!dispatchOperation(st, type)) return kExitFailed;  // aborted at the reset-address question
-    if (!PreparePort(st)) return kExitFailed;  // the port could not be opened (already said)
-    ProgressPrinter view(ctx.out, ctx.err);
-    RunOutcome outcome;
-    {
+    RunOutcome outcome = RunOutcome::Failed;
+    // The port is opened here (and by detect, read, download) only; a failure has been shown.
+    WriterFunction(st, [&] {
+        ProgressPrinter view(ctx.out, ctx.err);
         OperationSession session(st, view);
         session.start();
         session.wait();
         outcome = session.lastOutcome();
-    }
-    afterOperationDialog(st);
+    });
     return runPassed(outcome) ? kExitOk : kExitFailed;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/MainState.h"
+#include "writer/WriterDetect.h"
 
 namespace qzr {
 
@@ -52,6 +53,13 @@ bool dispatchOperation(MainState& st, OperationType type) {
         default:
             return true;
     }
+}
+
+bool WriterFunction(MainState& st, const std::function<void()>& showProgressDialog) {
+    if (!PreparePort(st)) return false;
+    showProgressDialog();
+    afterOperationDialog(st);
+    return true;
 }
 
 void afterOperationDialog(MainState& st) {

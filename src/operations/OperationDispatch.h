@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -18,6 +19,12 @@ bool CheckResetAddr(MainState& st);
 // question for Program Memory and both auto-programs, and for Force Write switches serial-number mode off
 // first. Returns false when the user aborted (no dialog is opened then).
 bool dispatchOperation(MainState& st, OperationType type);
+
+// WriterFunction: makes sure the port is usable (a port whose opening failed, or that was never opened, is
+// opened again; when it still fails its message has been shown and nothing more happens), then runs
+// `showProgressDialog` (the modal dialog, whose appearance starts the engine), then refreshes the views.
+// Returns false when the port was not usable.
+bool WriterFunction(MainState& st, const std::function<void()>& showProgressDialog);
 
 // After the progress dialog has closed: the image views reload (serial numbers may have been written into
 // the image) and the serial-number, QTP and pass-count indicators show the state the runs left.

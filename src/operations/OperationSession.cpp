@@ -1,6 +1,7 @@
 #include "operations/OperationSession.h"
 
 #include "app/MainState.h"
+#include "operations/WorkerThread.h"
 
 namespace qzr {
 
@@ -53,6 +54,7 @@ void OperationSession::launch() {
         st_.views = &quietViews;
     }
     worker_ = std::thread([this] {
+        prepareWriterThread();
         RunOutcome outcome;
         if (link_) {
             OperationEngine engine(st_, *link_, *clock_, view_, &stop_);

@@ -1,0 +1,89 @@
+// The command-line program's writer operations against the virtual writer.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "support/TestFiles.h"
+
+namespace qzr::test {
+namespace {
+
+// A program for QZR-D10 (1024 words, low byte first), reset vector included.
+std::string writeProgram(const TempDir& dir) {
+    std::vector<uint8_t> bytes;
+    for (unsigned n = 0; n < 1024; ++n) {
+        const unsigned w = 0x2000 + (n * 5) % 0x1000;
+        bytes.push_back(static_cast<uint8_t>(w & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(w >> 8));
+    }
+    const std::string path = dir.file("prog.bin");
+    writeFile(path, bytes);
+    return path;
+}
+
+TEST(CliOperations, ProgramsChipAfterCommandAndFailsTheBlankCheckOfTheProgrammedChip) {
+    TempDir dir;
+    const std::string prog = writeProgram(dir);
+    const CliResult r = runCli({"-d", "QZR-D10", "-l", prog, "-p", "virtual", "program-id", "program",
+                                "program-options", "verify", "blank-check"});
+    EXPECT_EQ(r.status, 1);
+    // Stored "&&" is printed as "&"; the progress addresses and empty lines are not printed.
+    EXPECT_NE(r.out.find("Program ID & checksum\nProgram ID...\nVerify ID & Checksum\n"
+                         "ID & checksum program and verify OK\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Verify data\nVerify ID & Checksum\nID & checksum verify OK\nVerify data ...\n"
+                         "Data verify OK\nVerify Option ...\nOPTION verify OK\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Blank check\nBlank Check -> Check ID & Checksum\n"), std::string::npos) << r.out;
+    // The failure line on the error stream, nothing else there.
+    EXPECT_EQ(r.err, "ID or Checksum ...... Not Blank!!\n");
+    EXPECT_EQ(r.out.find("ms\n"), std::string::npos);
+}
+
+TEST(CliOperations, ShowTimePrintsStepTimesAndTheTotal) {
+    TempDir dir;
+    const CliResult r =
+        runCli({"-d", "QZR-D10", "-l", writeProgram(dir), "-p", "virtual", "--show-time", "program"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\nData program & verify OK\\.{7}[0-9]+ ms\n"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\nTotal program time = [0-9]+ ms\n"))) << r.out;
+}
+
+TEST(CliOperations, QuestionsAndRefusals) {
+    TempDir dir;
+    // Auto-program of a blank buffer: the reset-address question is answered Abort without -y.
+    CliResult r = runCli({"-d", "QZR-D10", "-p", "virtual", "auto"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Reset address (03FFh) is blank!!\n");
+    // With -y it goes on and the pre-check refuses the blank buffer.
+    r = runCli({"-y", "-d", "QZR-D10", "-p", "virtual", "auto"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Reset address (03FFh) is blank!!\nAuto-program\n");
+    EXPECT_EQ(r.err, "Data memory are blank or error\n");
+    // Blank options stop an auto-program.
+    r = runCli({"-d", "QZR-D10", "-l", writeProgram(dir), "-p", "virtual", "auto-no-blank-check"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Some options are blank!\n");
+    // The port is opened only by operations: a bad port fails the first operation, not the others.
+    r = runCli({"-d", "QZR-D10", "-p", "/nonexistent/port", "blank-check"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Port Error!!"), std::string::npos) << r.out;
+}
+
+TEST(CliOperations, EraseAndForceWriteOnAFlashDevice) {
+    const CliResult r = runCli({"-d", "QZR-D53", "-p", "virtual", "erase", "force-write"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Erase flash memory\nErase flash memory...\nErase end\nBlank Check -> Check ID & Checksum\n"
+                         "Blank Check -> Check Options\nBlank check -> check data\nBlank check OK.\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Over-write data\nProgram data...\nData program Ok\nVerify data ...\n"
+                         "Data program & verify OK\n"),
+              std::string::npos)
+        << r.out;
+}
+
+}  // namespace
+}  // namespace qzr::test
