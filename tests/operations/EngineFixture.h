@@ -82,9 +82,9 @@ private:
 // A link between the engine and the virtual writer that injects what the box itself does not: CTS going
 // off after a number of written bytes, one received byte replaced, a stop request raised after a number of
 // written bytes.
-class FaultLink final : public CommLink {
+class InjectLink final : public CommLink {
 public:
-    explicit FaultLink(CommLink& inner) : inner_(inner) {}
+    explicit InjectLink(CommLink& inner) : inner_(inner) {}
     void PurgeIn() override { inner_.PurgeIn(); }
     void PurgeOut() override { inner_.PurgeOut(); }
     int Write(const uint8_t* buffer, int count) override {

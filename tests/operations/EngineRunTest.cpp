@@ -236,7 +236,7 @@ TEST_F(EngineTest, TimeOutsOfEachKind) {
     reopenBox();
     box.setFaults({});
     box.insertChipFor(st.device);
-    FaultLink link(box);
+    InjectLink link(box);
     link.ctsOffAfterWrites = 200;
     EXPECT_EQ(run(OperationType::ProgramData, &link), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Data, "Connect timeout!!", true, true});
@@ -286,14 +286,14 @@ TEST_F(EngineTest, UnknownAndNoChipAnswersInTheStream) {
     loadProject();
     ASSERT_EQ(run(OperationType::BlankCheck), RunOutcome::Passed);  // writer identified: the probe is one byte
     box.insertChipFor(st.device);
-    FaultLink link(box);
+    InjectLink link(box);
     link.replaceReadAt = 1 + 1 + 5;  // probe, header answer, five stream answers
     link.replaceWith = 0x42;
     EXPECT_EQ(run(OperationType::ProgramData, &link), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Data, "Unknow return value!!", true, true});
 
     reopenBox();
-    FaultLink noChip(box);
+    InjectLink noChip(box);
     noChip.replaceReadAt = 1 + 1 + 5;
     noChip.replaceWith = 0xFE;
     EXPECT_EQ(run(OperationType::ProgramData, &noChip), RunOutcome::Failed);
@@ -301,7 +301,7 @@ TEST_F(EngineTest, UnknownAndNoChipAnswersInTheStream) {
 
     // An unexpected answer to a header is a writer error.
     reopenBox();
-    FaultLink bad(box);
+    InjectLink bad(box);
     bad.replaceReadAt = 1;
     bad.replaceWith = 0x90;
     EXPECT_EQ(run(OperationType::Verify, &bad), RunOutcome::Failed);

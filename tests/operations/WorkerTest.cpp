@@ -11,7 +11,7 @@ namespace {
 TEST_F(EngineTest, StopInTheDataStreamSendsNothingMore) {
     loadProject();
     std::atomic<bool> stop{false};
-    FaultLink link(box);
+    InjectLink link(box);
     link.stop = &stop;
     link.stopAfterWrites = 500;  // in the middle of the 2048-byte data stream
     EXPECT_EQ(run(OperationType::AutoProgram, &link, &stop), RunOutcome::Stopped);
