@@ -18,7 +18,7 @@ namespace {
 
 // Counts the bytes that cross the line in both directions.
 class CountingLink final : public qzr::CommLink {
-public:
+  public:
     explicit CountingLink(qzr::CommLink& inner) : inner_(inner) {}
     void PurgeIn() override { inner_.PurgeIn(); }
     void PurgeOut() override { inner_.PurgeOut(); }
@@ -38,12 +38,12 @@ public:
     long written = 0;
     long read = 0;
 
-private:
+  private:
     qzr::CommLink& inner_;
 };
 
 class NullView final : public qzr::OperationView {
-public:
+  public:
     void setText(qzr::ViewLine, const std::string&) override {}
     void setRed(qzr::ViewLine, bool) override {}
     void setVisible(qzr::ViewLine, bool) override {}
@@ -63,7 +63,9 @@ void prepareProject(qzr::MainState& st) {
 }
 
 // Bytes programmed into the chip: program memory, ID and checksum words, options.
-double programmedBytes(const qzr::MainState& st) { return st.device.programByteCount + 16.0 + st.device.optionByteCount; }
+double programmedBytes(const qzr::MainState& st) {
+    return st.device.programByteCount + 16.0 + st.device.optionByteCount;
+}
 
 void BM_AutoProgramCpuPerByte(benchmark::State& state) {
     qzr::MainState st;
@@ -78,9 +80,9 @@ void BM_AutoProgramCpuPerByte(benchmark::State& state) {
         qzr::OperationEngine engine(st, box, clock, view);
         if (engine.run() != qzr::RunOutcome::Passed) state.SkipWithError("auto-program failed");
     }
-    state.counters["cpu_ns_per_byte"] = benchmark::Counter(programmedBytes(st) * 1e-9,
-                                                           benchmark::Counter::kIsIterationInvariantRate |
-                                                               benchmark::Counter::kInvert);
+    state.counters["cpu_ns_per_byte"] =
+        benchmark::Counter(programmedBytes(st) * 1e-9,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * programmedBytes(st)));
 }
 BENCHMARK(BM_AutoProgramCpuPerByte)->Unit(benchmark::kMillisecond);

@@ -14,7 +14,7 @@ namespace {
 // shows it ("&&" as "&"); lines painted red on the error stream, the others on the output. The progress
 // addresses of the streams are not printed.
 class ProgressPrinter final : public ProgressDialogModel {
-public:
+  public:
     ProgressPrinter(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
     void setText(ViewLine l, const std::string& text) override {
@@ -28,7 +28,7 @@ public:
         if (visible && !wasVisible) print(l);
     }
 
-private:
+  private:
     void print(ViewLine l) {
         const Line& ln = line(l);
         if (!ln.visible || ln.text.empty()) return;
@@ -60,9 +60,10 @@ int runOperation(Context& ctx, OperationType type) {
 void registerOperationCommands(std::vector<CommandSpec>& commands) {
     for (int t = 0; t < kOperationTypeCount; ++t) {
         const auto type = static_cast<OperationType>(t);
-        commands.push_back({operationCommandName(type), [type](ArgStream&, std::string&) -> std::optional<Action> {
-                                return Action([type](Context& ctx) { return runOperation(ctx, type); });
-                            }});
+        commands.push_back(
+            {operationCommandName(type), [type](ArgStream&, std::string&) -> std::optional<Action> {
+                 return Action([type](Context& ctx) { return runOperation(ctx, type); });
+             }});
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/MainState.h"
+#include "serial_number/SerialNumber.h"
 #include "writer/WriterDetect.h"
 
 namespace qzr {
@@ -47,8 +48,7 @@ bool dispatchOperation(MainState& st, OperationType type) {
         case OperationType::AutoProgramNoBlankCheck:
             return CheckResetAddr(st);
         case OperationType::OverWrite:
-            st.serial.serialMode = false;
-            st.views->refreshSerialIndicators();
+            SerialModeOff(st, false);
             return true;
         default:
             return true;

@@ -76,12 +76,21 @@ void OperationEngine::finish(bool allowContinue) {
     view_.setExitEnabled(true);
 }
 
-void OperationEngine::failStatus(ViewLine line, int status, const char* timeoutText, const char* writerErrorText) {
+void OperationEngine::failStatus(ViewLine line, int status, const char* timeoutText,
+                                 const char* writerErrorText) {
     switch (status) {
-        case lrNoChip: fail(line, "Nothing in socket or type error!!", true); break;
-        case lrAdapterError: fail(line, "IC adapter board error!!", true); break;
-        case lrTimeout: fail(line, timeoutText, true); break;
-        default: fail(line, writerErrorText, true); break;
+        case lrNoChip:
+            fail(line, "Nothing in socket or type error!!", true);
+            break;
+        case lrAdapterError:
+            fail(line, "IC adapter board error!!", true);
+            break;
+        case lrTimeout:
+            fail(line, timeoutText, true);
+            break;
+        default:
+            fail(line, writerErrorText, true);
+            break;
     }
 }
 
@@ -99,10 +108,18 @@ std::string OperationEngine::withStepTime(const std::string& text) {
 // ---------------------------------------------------------------------------------------------------------
 // Writer exchanges. After a stop request none is started.
 
-int OperationEngine::sendHeader() { return stopped() ? lrStopped : writer_.SendHeader(10); }
-int OperationEngine::read7Bit(int count) { return stopped() ? lrStopped : writer_.Read7BitData(count); }
-int OperationEngine::read8Bit(int count) { return stopped() ? lrStopped : writer_.Read8BitData(count); }
-int OperationEngine::writeData(int count) { return stopped() ? lrStopped : writer_.WriteData(count); }
+int OperationEngine::sendHeader() {
+    return stopped() ? lrStopped : writer_.SendHeader(10);
+}
+int OperationEngine::read7Bit(int count) {
+    return stopped() ? lrStopped : writer_.Read7BitData(count);
+}
+int OperationEngine::read8Bit(int count) {
+    return stopped() ? lrStopped : writer_.Read8BitData(count);
+}
+int OperationEngine::writeData(int count) {
+    return stopped() ? lrStopped : writer_.WriteData(count);
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Sequence framing.
@@ -197,7 +214,8 @@ OperationEngine::Precheck OperationEngine::prechecks() {
         const int words = st_.device.programWordCount();
         bool allBlank = true;
         for (int n = 0; n < words && allBlank; ++n)
-            allBlank = isBlankWord(st_.image.programWord(static_cast<std::size_t>(n)), st_.device.highByteMask);
+            allBlank =
+                isBlankWord(st_.image.programWord(static_cast<std::size_t>(n)), st_.device.highByteMask);
         if (allBlank) {
             failShown(ViewLine::Data, "Data memory are blank or error", false);
             return Precheck::Failed;
@@ -321,8 +339,9 @@ bool OperationEngine::programId() {
     if (w == lrWriteDone) return true;
     if (w == lrWriteFail) {
         const int word = st_.link.writeFailIndex / 2;
-        fail(line, word > 4 ? std::string("Checksum program fail !!")
-                            : "ID program fail at address " + hex4(static_cast<unsigned>(word)) + " !!",
+        fail(line,
+             word > 4 ? std::string("Checksum program fail !!")
+                      : "ID program fail at address " + hex4(static_cast<unsigned>(word)) + " !!",
              true);
         return false;
     }
@@ -351,7 +370,8 @@ bool OperationEngine::verifyId() {
         finish(false);
         return false;
     }
-    say(line, withStepTime(plan_.verifyOnly ? "ID && checksum verify OK" : "ID && checksum program and verify OK"));
+    say(line,
+        withStepTime(plan_.verifyOnly ? "ID && checksum verify OK" : "ID && checksum program and verify OK"));
     return true;
 }
 
@@ -397,7 +417,8 @@ bool OperationEngine::verifyData() {
         if (!stopped()) {
             view_.setRed(line, true);
             view_.setText(line, "Data verify error at " + hex4(static_cast<unsigned>(n)) + "H");
-            view_.setText(ViewLine::Eeprom, "IC=" + hex4(wordValue(chip)) + "H, Buffer=" + hex4(buffer) + "H");
+            view_.setText(ViewLine::Eeprom,
+                          "IC=" + hex4(wordValue(chip)) + "H, Buffer=" + hex4(buffer) + "H");
         }
         closeSequence();
         finish(true);
@@ -517,7 +538,8 @@ bool OperationEngine::verifyOptions() {
 
 // The byte-by-byte stream of program data or EEPROM pairs: one byte (a pair for a fast writer) per
 // handshake, each answered by the writer.
-bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progressLine, const StreamTexts& texts) {
+bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progressLine,
+                                     const StreamTexts& texts) {
     const bool fast = twoBytesPerHandshake(st_.link.writerIdText, st_.link.writerVersion);
     auto t = st_.image.transferArea();
     const int last = std::min<int>(count + 5, static_cast<int>(t.size()) - 2);
@@ -542,7 +564,8 @@ bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progress
         }
         switch (reply) {
             case wb::kReady:
-                if (p % 32 == 1 && !stopped()) view_.setProgress(progressLine, hex4(static_cast<unsigned>(p / 2)));
+                if (p % 32 == 1 && !stopped())
+                    view_.setProgress(progressLine, hex4(static_cast<unsigned>(p / 2)));
                 break;
             case wb::kProgramDone:
                 say(line, texts.done);
@@ -585,7 +608,8 @@ RunOutcome OperationEngine::complete() {
     if (st_.operation.flashTestRepeat && !stopped()) view_.setRepeatTimer(true);
     finish(true);
     if (st_.operation.showProgramTime && !stopped())
-        view_.setText(ViewLine::TotalTime, "Total program time = " + std::to_string(elapsedMs(runStart_)) + " ms");
+        view_.setText(ViewLine::TotalTime,
+                      "Total program time = " + std::to_string(elapsedMs(runStart_)) + " ms");
     return RunOutcome::Passed;
 }
 

@@ -20,13 +20,15 @@ enum class RunOutcome {
     Stopped,      // a stop request ended the run; nothing more was sent or shown
 };
 
-inline bool runPassed(RunOutcome o) { return o == RunOutcome::Passed || o == RunOutcome::QtpFinished; }
+inline bool runPassed(RunOutcome o) {
+    return o == RunOutcome::Passed || o == RunOutcome::QtpFinished;
+}
 
 // The operation engine: one run of the operation in `st.operation.operationType`, reporting to `view`.
 // Runs on a worker thread while the progress dialog blocks the main window. Raising `stop` ends the run
 // within one exchange: nothing more is sent to the writer or shown.
 class OperationEngine {
-public:
+  public:
     // The program's port (st.link.Comm1) and tick clock.
     OperationEngine(MainState& st, OperationView& view, const std::atomic<bool>* stop = nullptr);
     // An explicit link and clock (tests, benchmarks).
@@ -38,7 +40,7 @@ public:
     // The plan of the last run.
     const OperationPlan& plan() const { return plan_; }
 
-private:
+  private:
     struct StreamTexts;
     enum class Precheck { Failed, Simulated, Go };
 

@@ -15,9 +15,13 @@ OperationSession::OperationSession(MainState& st, OperationView& view) : st_(st)
 OperationSession::OperationSession(MainState& st, CommLink& link, Clock& clock, OperationView& view)
     : st_(st), link_(&link), clock_(&clock), view_(view) {}
 
-OperationSession::~OperationSession() { stop(); }
+OperationSession::~OperationSession() {
+    stop();
+}
 
-void OperationSession::start() { launch(); }
+void OperationSession::start() {
+    launch();
+}
 
 void OperationSession::continueClicked() {
     join();
@@ -38,7 +42,9 @@ void OperationSession::stop() {
     join();
 }
 
-void OperationSession::wait() { join(); }
+void OperationSession::wait() {
+    join();
+}
 
 RunOutcome OperationSession::lastOutcome() const {
     std::lock_guard lock(mutex_);

@@ -23,7 +23,7 @@ class ViewHooks;
 // has closed, and OperationView::stateChanged tells the front end when a run changed the main window's
 // state (pass count, serial number).
 class OperationSession {
-public:
+  public:
     OperationSession(MainState& st, OperationView& view);
     OperationSession(MainState& st, CommLink& link, Clock& clock, OperationView& view);
     ~OperationSession();
@@ -51,7 +51,7 @@ public:
     // Called on the worker thread when a run has ended (not after a stop).
     std::function<void(RunOutcome)> onFinished;
 
-private:
+  private:
     void launch();
     void join();
 

@@ -10,7 +10,7 @@ namespace qzr::test {
 namespace {
 
 class ChipAfterChipTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         loadProject();

@@ -75,8 +75,9 @@ TEST(CliOperations, QuestionsAndRefusals) {
 TEST(CliOperations, EraseAndForceWriteOnAFlashDevice) {
     const CliResult r = runCli({"-d", "QZR-D53", "-p", "virtual", "erase", "force-write"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Erase flash memory\nErase flash memory...\nErase end\nBlank Check -> Check ID & Checksum\n"
-                         "Blank Check -> Check Options\nBlank check -> check data\nBlank check OK.\n"),
+    EXPECT_NE(r.out.find(
+                  "Erase flash memory\nErase flash memory...\nErase end\nBlank Check -> Check ID & Checksum\n"
+                  "Blank Check -> Check Options\nBlank check -> check data\nBlank check OK.\n"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Over-write data\nProgram data...\nData program Ok\nVerify data ...\n"

@@ -26,8 +26,8 @@ TEST_F(EngineTest, ExchangesOfEveryOperationTypeOnAnOtpDevice) {
     }
     box.insertChipFor(st.device);
     EXPECT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
-    EXPECT_EQ(exchanges(), (Ex{"read ID+", "read options+", "read data+", "program ID+", "read ID+", "program data+",
-                               "read data+", "program options+", "read options"}));
+    EXPECT_EQ(exchanges(), (Ex{"read ID+", "read options+", "read data+", "program ID+", "read ID+",
+                               "program data+", "read data+", "program options+", "read options"}));
     EXPECT_EQ(run(OperationType::Verify), RunOutcome::Passed);
     EXPECT_EQ(exchanges(), (Ex{"read ID+", "read data+", "read options"}));
     run(OperationType::VerifyProtected);
@@ -52,8 +52,8 @@ TEST_F(EngineTest, ExchangesOnAFlashDeviceWithEeprom) {
     EXPECT_EQ(exchanges(), (Ex{"pulse EEPROM+", "read EEPROM"}));
     box.insertChipFor(st.device);
     EXPECT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
-    EXPECT_EQ(exchanges(), (Ex{"erase data", "program ID+", "read ID+", "program data+", "read data+", "pulse EEPROM+",
-                               "read EEPROM+", "program options+", "read options"}));
+    EXPECT_EQ(exchanges(), (Ex{"erase data", "program ID+", "read ID+", "program data+", "read data+",
+                               "pulse EEPROM+", "read EEPROM+", "program options+", "read options"}));
     EXPECT_EQ(run(OperationType::Verify), RunOutcome::Passed);
     EXPECT_EQ(exchanges(), (Ex{"read ID+", "read data+", "read EEPROM+", "read options"}));
 }

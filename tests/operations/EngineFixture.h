@@ -21,7 +21,7 @@ namespace qzr::test {
 // Records every call of the engine as one line ("lbDataMsg: Program data...", "lbDataMsg red",
 // "lbEEMsg shown", "Continue on", ...) and keeps the dialog's state. Thread safe.
 class RecordingView final : public OperationView {
-public:
+  public:
     void setText(ViewLine l, const std::string& text) override {
         add(std::string(viewLineName(l)) + ": " + text, [&] { model_.setText(l, text); });
     }
@@ -32,7 +32,8 @@ public:
         add(std::string(viewLineName(l)) + (red ? " red" : " normal"), [&] { model_.setRed(l, red); });
     }
     void setVisible(ViewLine l, bool visible) override {
-        add(std::string(viewLineName(l)) + (visible ? " shown" : " hidden"), [&] { model_.setVisible(l, visible); });
+        add(std::string(viewLineName(l)) + (visible ? " shown" : " hidden"),
+            [&] { model_.setVisible(l, visible); });
     }
     void setContinueEnabled(bool e) override {
         add(std::string("Continue ") + (e ? "on" : "off"), [&] { model_.setContinueEnabled(e); });
@@ -55,7 +56,8 @@ public:
     std::vector<std::string> texts() const {
         std::vector<std::string> out;
         for (const std::string& e : events())
-            if (e.find(": ") != std::string::npos && e.find(" progress: ") == std::string::npos) out.push_back(e);
+            if (e.find(": ") != std::string::npos && e.find(" progress: ") == std::string::npos)
+                out.push_back(e);
         return out;
     }
     ProgressDialogModel model() const {
@@ -67,7 +69,7 @@ public:
         events_.clear();
     }
 
-private:
+  private:
     template <class F>
     void add(std::string e, F apply) {
         std::lock_guard lock(mutex_);
@@ -83,7 +85,7 @@ private:
 // off after a number of written bytes, one received byte replaced, a stop request raised after a number of
 // written bytes.
 class InjectLink final : public CommLink {
-public:
+  public:
     explicit InjectLink(CommLink& inner) : inner_(inner) {}
     void PurgeIn() override { inner_.PurgeIn(); }
     void PurgeOut() override { inner_.PurgeOut(); }
@@ -112,12 +114,12 @@ public:
     int writtenAfterStop = 0;
     int readCount = 0;
 
-private:
+  private:
     CommLink& inner_;
 };
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         st.ui = &ui;
         box.Open();
@@ -134,7 +136,8 @@ protected:
     void loadProject(uint8_t option0 = 0x12, uint8_t option1 = 0x5F) {
         const int words = st.device.programWordCount();
         for (int n = 0; n < words; ++n)
-            st.image.setProgramWord(static_cast<std::size_t>(n), splitWord(0x2000u + static_cast<unsigned>(n * 5) % 0x1000u));
+            st.image.setProgramWord(static_cast<std::size_t>(n),
+                                    splitWord(0x2000u + static_cast<unsigned>(n * 5) % 0x1000u));
         st.optionBytes = {option0, option1, 0x7F, 0x7F};
         CalChecksum(st);
         st.options.optionStatus = 0;
@@ -156,7 +159,10 @@ protected:
         static const char* const kAreas[] = {"data", "options", "ID", "EEPROM", "4", "special"};
         std::vector<std::string> out;
         for (const VirtualWriter::Exchange& e : box.exchanges()) {
-            std::string kind = e.command == 0xA5 ? "read" : e.command == 0xA6 ? "program" : e.command == 0xA7 ? "pulse" : "erase";
+            std::string kind = e.command == 0xA5   ? "read"
+                               : e.command == 0xA6 ? "program"
+                               : e.command == 0xA7 ? "pulse"
+                                                   : "erase";
             if (e.command == 0xA5 && e.header[3] == 0 && !e.continuation) kind = "close";
             out.push_back(kind + " " + (e.area < 6 ? kAreas[e.area] : "?") + (e.continuation ? "+" : ""));
         }

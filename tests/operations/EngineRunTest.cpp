@@ -19,20 +19,35 @@ std::vector<std::string> withoutProgress(const std::vector<std::string>& events)
 TEST_F(EngineTest, AutoProgramOfAnOtpDeviceShowsEveryStep) {
     loadProject();
     ASSERT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
-    EXPECT_EQ(withoutProgress(view.events()),
-              (Lines{"stTitle: Auto-program",
-                     "lbBlankCheckMsg shown", "lbBlankCheckMsg: Blank Check -> Check ID & Checksum",
-                     "lbBlankCheckMsg: Blank Check -> Check Options", "lbBlankCheckMsg: Blank check -> check data",
-                     "lbBlankCheckMsg: Blank check OK.",
-                     "lbIDMsg shown", "lbIDMsg: Program ID...",
-                     "lbIDMsg shown", "lbIDMsg: Verify ID && Checksum", "lbIDMsg: ID && checksum program and verify OK",
-                     "lbDataMsg shown", "lbDataMsg: Program data...", "lbEEMsg shown", "lbEEMsg: ",
-                     "lbDataMsg: Data program Ok",
-                     "lbDataMsg shown", "lbDataMsg: Verify data ...", "lbEEMsg: ", "lbEEMsg shown",
-                     "lbDataMsg: Data program && verify OK", "lbEEMsg hidden",
-                     "lbOptionMsg shown", "lbOptionMsg: Program Option ...",
-                     "lbOptionMsg shown", "lbOptionMsg: Verify Option ...", "lbOptionMsg: OPTION program && verify OK",
-                     "Continue on", "Exit on"}));
+    EXPECT_EQ(withoutProgress(view.events()), (Lines{"stTitle: Auto-program",
+                                                     "lbBlankCheckMsg shown",
+                                                     "lbBlankCheckMsg: Blank Check -> Check ID & Checksum",
+                                                     "lbBlankCheckMsg: Blank Check -> Check Options",
+                                                     "lbBlankCheckMsg: Blank check -> check data",
+                                                     "lbBlankCheckMsg: Blank check OK.",
+                                                     "lbIDMsg shown",
+                                                     "lbIDMsg: Program ID...",
+                                                     "lbIDMsg shown",
+                                                     "lbIDMsg: Verify ID && Checksum",
+                                                     "lbIDMsg: ID && checksum program and verify OK",
+                                                     "lbDataMsg shown",
+                                                     "lbDataMsg: Program data...",
+                                                     "lbEEMsg shown",
+                                                     "lbEEMsg: ",
+                                                     "lbDataMsg: Data program Ok",
+                                                     "lbDataMsg shown",
+                                                     "lbDataMsg: Verify data ...",
+                                                     "lbEEMsg: ",
+                                                     "lbEEMsg shown",
+                                                     "lbDataMsg: Data program && verify OK",
+                                                     "lbEEMsg hidden",
+                                                     "lbOptionMsg shown",
+                                                     "lbOptionMsg: Program Option ...",
+                                                     "lbOptionMsg shown",
+                                                     "lbOptionMsg: Verify Option ...",
+                                                     "lbOptionMsg: OPTION program && verify OK",
+                                                     "Continue on",
+                                                     "Exit on"}));
     // Progress every 32 bytes of the 2048 data bytes, as word addresses.
     std::vector<std::string> progress;
     for (const std::string& e : view.events())
@@ -45,7 +60,8 @@ TEST_F(EngineTest, AutoProgramOfAnOtpDeviceShowsEveryStep) {
     // The chip holds the image, the ID with the checksum digits and the options.
     const VirtualChip chip = box.chip();
     for (int n = 0; n < st.device.programWordCount(); ++n)
-        ASSERT_EQ(chip.programWord(static_cast<std::size_t>(n)), wordValue(st.image.programWord(static_cast<std::size_t>(n))));
+        ASSERT_EQ(chip.programWord(static_cast<std::size_t>(n)),
+                  wordValue(st.image.programWord(static_cast<std::size_t>(n))));
     EXPECT_EQ(chip.options[0], 0x12);
     EXPECT_EQ(chip.options[1], 0x5F);
     EXPECT_EQ(st.serial.passCountText, "1");
@@ -59,7 +75,8 @@ TEST_F(EngineTest, ShowTimeAppendsStepTimesAndTheTotal) {
     for (ViewLine l : {ViewLine::BlankCheck, ViewLine::Id, ViewLine::Data, ViewLine::Option})
         EXPECT_TRUE(std::regex_match(line(l).text, stepTime)) << line(l).text;
     EXPECT_TRUE(line(ViewLine::BlankCheck).text.starts_with("Blank check OK........"));
-    EXPECT_TRUE(std::regex_match(line(ViewLine::TotalTime).text, std::regex("Total program time = [0-9]+ ms")))
+    EXPECT_TRUE(
+        std::regex_match(line(ViewLine::TotalTime).text, std::regex("Total program time = [0-9]+ ms")))
         << line(ViewLine::TotalTime).text;
 
     // Without the flag no line carries a time and the total keeps its text.
@@ -102,7 +119,8 @@ TEST_F(EngineTest, AutoProgramWritesTheEepromWhenTheSettingIsOn) {
     EXPECT_FALSE(line(ViewLine::Option).text.empty());
     // The pairs of (data, address): 512 bytes.
     const auto ex = box.exchanges();
-    const auto ee = std::find_if(ex.begin(), ex.end(), [](const auto& e) { return e.area == 3 && e.command == 0xA7; });
+    const auto ee =
+        std::find_if(ex.begin(), ex.end(), [](const auto& e) { return e.area == 3 && e.command == 0xA7; });
     ASSERT_NE(ee, ex.end());
     EXPECT_EQ(ee->header[7], 20);
     EXPECT_EQ(ee->dataBytes, 512);
@@ -284,7 +302,8 @@ TEST_F(EngineTest, ProgrammingFailuresReportWhere) {
 
 TEST_F(EngineTest, UnknownAndNoChipAnswersInTheStream) {
     loadProject();
-    ASSERT_EQ(run(OperationType::BlankCheck), RunOutcome::Passed);  // writer identified: the probe is one byte
+    ASSERT_EQ(run(OperationType::BlankCheck),
+              RunOutcome::Passed);  // writer identified: the probe is one byte
     box.insertChipFor(st.device);
     InjectLink link(box);
     link.replaceReadAt = 1 + 1 + 5;  // probe, header answer, five stream answers
@@ -352,7 +371,8 @@ TEST_F(EngineTest, AutoProgramPrechecks) {
 
     // One word is enough.
     st.image.setProgramWord(0x200, splitWord(0x0001));
-    const char* texts[] = {"", "Some options are blank!", "Some options are error!", "Some options are blank or error!"};
+    const char* texts[] = {"", "Some options are blank!", "Some options are error!",
+                           "Some options are blank or error!"};
     for (uint8_t status = 1; status <= 3; ++status) {
         st.options.optionStatus = status;
         EXPECT_EQ(run(OperationType::AutoProgramNoBlankCheck), RunOutcome::Failed);
