@@ -556,10 +556,12 @@ void TCustomComm::ApplyLineSettings() {
     t.c_cc[VSTART] = eventChars_.XonChar();
     t.c_cc[VSTOP] = eventChars_.XoffChar();
 
+    // XON/XOFF only where asked for: a terminal line starts with IXON set, which would swallow the bytes
+    // 0x11 and 0x13 of the writer's data streams. fcDefault keeps the port's hardware handshake as it was.
+    if (flowControl_ != TFlowControl::fcSoftware) t.c_iflag &= ~(IXON | IXOFF | IXANY);
     switch (flowControl_) {
         case TFlowControl::fcNone:
             t.c_cflag &= ~CRTSCTS;
-            t.c_iflag &= ~(IXON | IXOFF | IXANY);
             break;
         case TFlowControl::fcCTS:
             t.c_cflag |= CRTSCTS;

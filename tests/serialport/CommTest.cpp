@@ -290,6 +290,23 @@ TEST_F(CommTest, ReadReturnsAtOnceWithWhatHasArrived) {
     EXPECT_EQ(ReadAll(4), "\r\n\x11\x13");
 }
 
+TEST_F(CommTest, XonXoffBytesAreDataUnlessSoftwareHandshakeIsChosen) {
+    // A fresh terminal line has IXON set; the writer's streams carry 0x11 and 0x13 as data.
+    termios before = pty.Settings();
+    before.c_iflag |= IXON;
+    ASSERT_EQ(tcsetattr(pty.master(), TCSANOW, &before), 0);
+    for (TFlowControl flow : {TFlowControl::fcDefault, TFlowControl::fcCTS}) {
+        comm.SetFlowControl(flow);
+        OpenPort();
+        pty.Send("\x13\x11\x13");
+        EXPECT_EQ(ReadAll(3), "\x13\x11\x13");
+        const std::uint8_t out[] = {0x13, 0x41};
+        EXPECT_EQ(comm.Write(out, 2), 2);
+        EXPECT_EQ(pty.Receive(2), "\x13\x41");
+        comm.Close();
+    }
+}
+
 TEST_F(CommTest, WriteReachesTheFarEnd) {
     OpenPort();
     const std::uint8_t bytes[] = {0xA0, 0x0D, 0x0A, 0x00, 0xFF};
@@ -393,8 +410,9 @@ TEST_F(CommTest, LineSettingsAreReappliedWhileOpen) {
 
     comm.SetFlowControl(TFlowControl::fcCTS);
     EXPECT_NE(pty.Settings().c_cflag & CRTSCTS, 0U);
-    comm.SetFlowControl(TFlowControl::fcDefault);  // keeps what the port has
+    comm.SetFlowControl(TFlowControl::fcDefault);  // keeps the port's hardware handshake
     EXPECT_NE(pty.Settings().c_cflag & CRTSCTS, 0U);
+    EXPECT_EQ(pty.Settings().c_iflag & (IXON | IXOFF), 0U);
     comm.SetFlowControl(TFlowControl::fcSoftware);
     EXPECT_EQ(pty.Settings().c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
     comm.SetFlowControl(TFlowControl::fcNone);
