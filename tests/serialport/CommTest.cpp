@@ -459,6 +459,35 @@ TEST_F(CommTest, SettingsTheLineDoesNotTakeAreRefused) {
     OpenPort();
 }
 
+// The program's own use of the port: the writer check of the command-line program runs over the pty
+// against a scripted writer (class probe answered "identifying", then the identification text).
+TEST(CommWithTheProgram, DetectsAWriterOnThePort) {
+    PtyPair pty;
+    if (!pty.Ok()) GTEST_SKIP() << "no pseudo-terminals here";
+    std::atomic<bool> stop{false};
+    std::string seen;
+    std::thread writer([&] {
+        while (!stop) {
+            pollfd p{pty.master(), POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
+            char buf[64];
+            ssize_t n = ::read(pty.master(), buf, sizeof buf);
+            for (ssize_t i = 0; i < n; ++i) {
+                seen += buf[i];
+                if (buf[i] == '\xA0') pty.Send("\xB4");
+                if (buf[i] == '\xAD') pty.Send(" HRP021A V3.30\xB8");
+            }
+        }
+    });
+    test::CliResult r = test::runCli({"-p", pty.slave(), "detect"});
+    stop = true;
+    writer.join();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Connect OK!"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("V3.30"), std::string::npos) << r.out;
+    EXPECT_EQ(seen, "\xA0\xAD");
+}
+
 TEST(CommSync, EventsSignalAndTimeOut) {
     TSimpleEvent manual;
     EXPECT_EQ(manual.WaitFor(1), TEventWaitResult::wrTimeout);
