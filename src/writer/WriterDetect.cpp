@@ -105,6 +105,11 @@ int WriterLink::CheckWriter() {
                     if (switchesHandshakeOff(link.writerIdText, link.writerVersion)) {
                         link.handshake = "None";
                         CheckComPort(st_);  // re-opened without flow control
+                        if (link.portError) {
+                            // The re-open failed (its message has been shown): there is no connection now.
+                            link.writerVersion.clear();
+                            return lrTimeout;
+                        }
                     }
                     identified = true;
                 }

@@ -112,7 +112,9 @@ class WriterLink {
     // Sends the probe 0xA0 and handles the answer: lrClass1Writer, lrClass2Writer, lrIdWriter,
     // lrWrongWriter, lrBadReply, lrTimeout (portError set) or lrStopped. For an identifying writer whose
     // version is not known yet it reads the identification, may switch the handshake to "None" and
-    // re-open the port, and shows the firmware messages through st.ui.
+    // re-open the port, and shows the firmware messages through st.ui. The messages are shown after the
+    // reply budget was tested, so the time a person takes to dismiss them never turns the check into a
+    // time-out. A re-open that fails after the handshake switch gives lrTimeout (portError is set).
     int CheckWriter();
 
     // --- Building blocks for the streaming loops of the engine and of Read IC. ---

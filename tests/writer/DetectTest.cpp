@@ -243,6 +243,29 @@ TEST_F(DetectTest, AStoppedCheckLeavesTheLinkStateAlone) {
     EXPECT_FALSE(st.link.portError);
 }
 
+TEST(DetectReopen, AFailedReopenAfterTheHandshakeSwitchIsNoConnection) {
+    MainState st;
+    test::RecordingUi ui;
+    st.ui = &ui;
+    FakeClock clock;
+    st.link.clock = &clock;
+    auto port = std::make_shared<test::ScriptedLink>(clock);
+    st.link.portFactory = [&](const std::string&) { return port; };
+    st.link.portEntry = "Com2";
+    port->failOpenFrom = 2;
+    port->replyAfter(1, {0xB4});
+    std::vector<uint8_t> id;
+    for (char c : std::string(" HRP021A V3.30")) id.push_back(static_cast<uint8_t>(c));
+    id.push_back(0xB8);
+    port->replyAfter(2, id);
+    EXPECT_EQ(PortChanged(st), lrTimeout);
+    EXPECT_EQ(port->written, (std::vector<uint8_t>{0xA0, 0xAD}));
+    EXPECT_EQ(port->flow, TFlowControl::fcNone);
+    EXPECT_TRUE(st.link.portError);
+    EXPECT_EQ(st.link.writerVersion, "");
+    EXPECT_EQ(ui.log, (std::vector<std::string>{"Open  COM2 Port Error!!", "Connect COM2 Timeout!!"}));
+}
+
 TEST(PortDefaults, VirtualEntryMakesAVirtualWriterThatKeepsItsChip) {
     MainState st;
     FakeClock clock;

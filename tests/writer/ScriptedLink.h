@@ -31,6 +31,7 @@ class ScriptedLink final : public CommPort {
     int purges = 0;
     int opens = 0;
     int openError = 0;
+    int failOpenFrom = 0;  // opens from this one on fail (0: never)
     TFlowControl flow = TFlowControl::fcDefault;
     std::string deviceName;
     std::function<void()> onWait;  // called at every WaitForInput (e.g. to raise a stop flag)
@@ -40,6 +41,7 @@ class ScriptedLink final : public CommPort {
     void SetFlowControl(TFlowControl f) override { flow = f; }
     void Open() override {
         ++opens;
+        if (failOpenFrom > 0 && opens >= failOpenFrom) openError = 2;
         open_ = openError == 0;
     }
     void Close() override { open_ = false; }

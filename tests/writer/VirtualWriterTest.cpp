@@ -253,3 +253,74 @@ TEST_F(VirtualWriterTest, KeepsItsChipAcrossCloseAndOpenAndRefusesAClosedPort) {
 
 }  // namespace
 }  // namespace qzr
+
+namespace qzr {
+namespace {
+
+// The handshake unit of a program stream follows the box's own firmware version: per pair from V3.26
+// (" HRP021"), per byte before it and for writers that never identify themselves.
+TEST(VirtualWriterHandshake, OneAnswerPerByteForOlderOrClassWriters) {
+    for (const auto& [kind, id] : {std::pair{VirtualWriter::Kind::Identifying, std::string(" HRP021 V3.25")},
+                                   std::pair{VirtualWriter::Kind::Class2, std::string(" HRP021A V3.30")}}) {
+        MainState st;
+        FakeClock clock;
+        VirtualWriter box(clock);
+        box.setKind(kind);
+        box.setIdText(id);
+        box.Open();
+        WriterLink writer(st, box, clock);
+        GetHeader(st, kAreaProgram, kKindProgram);
+        ASSERT_EQ(writer.SendHeader(10), lrReady);
+        int answers = 0;
+        uint8_t b = 0;
+        for (int p = 0; p < st.device.programByteCount; ++p) {
+            writer.PacedSend(0x00, writer.clockTicks());
+            ASSERT_EQ(writer.WaitForByte(writer.clockTicks()), WriterLink::WaitResult::Ok);
+            writer.ReadByte(b);
+            ++answers;
+            if (b != 0xB5) break;
+        }
+        EXPECT_EQ(b, 0xB0);
+        EXPECT_EQ(answers, st.device.programByteCount);
+        EXPECT_EQ(box.chip().programWord(0), 0);
+        EXPECT_EQ(box.exchanges().back().dataBytes, st.device.programByteCount);
+    }
+}
+
+TEST(VirtualWriterHandshake, AnswersPacedAtTheLineRateStillArriveInOrder) {
+    MainState st;
+    VirtualWriter box;  // real clock: the answers take about 87 us a byte
+    box.setLinePacing(true);
+    box.Open();
+    WriterLink writer(st, box, realClock());
+    GetHeader(st, kAreaId, kKindRead);
+    EXPECT_EQ(writer.Read7BitData(32), lrDone);
+    EXPECT_EQ(st.image.transferArea()[31], 0x7F);
+    st.image.headerArea()[0] = 0xAD;
+    st.link.writerIdText.clear();
+    EXPECT_EQ(writer.ReadWriterID(15), lrDone);
+    EXPECT_EQ(st.link.writerIdText, " HRP021A V3.30");
+}
+
+TEST(VirtualWriterHandshake, AnEepromAddressOutOfStepIsAFailure) {
+    MainState st;
+    FakeClock clock;
+    VirtualWriter box(clock);
+    box.setKind(VirtualWriter::Kind::Class2);
+    box.Open();
+    WriterLink writer(st, box, clock);
+    GetHeader(st, kAreaEeprom, kKindProgramPulse);
+    ASSERT_EQ(writer.SendHeader(10), lrReady);
+    const uint8_t stream[] = {0x11, 0x00, 0x22, 0x05};  // the second pair claims address 5
+    uint8_t b = 0;
+    for (uint8_t x : stream) {
+        writer.PacedSend(x, writer.clockTicks());
+        writer.WaitForByte(writer.clockTicks());
+        writer.ReadByte(b);
+    }
+    EXPECT_EQ(b, 0xB1);
+    EXPECT_EQ(box.chip().eeprom[0], 0x11);
+}
+
+}  // namespace
+}  // namespace qzr
