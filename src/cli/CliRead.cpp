@@ -1,8 +1,106 @@
 // Reading a chip and the device-data download: read, download.
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include "cli/Cli.h"
+#include "image/DataSave.h"
+#include "image/FileIo.h"
+#include "writer/Download.h"
+#include "writer/ReadIc.h"
+#include "writer/WriterDetect.h"
 
 namespace qzr::cli {
 
-void registerReadCommands(std::vector<CommandSpec>&) {}
+namespace {
+
+// The read window's status lines as output lines: failures (red in the window) on stderr, the others on
+// stdout.
+class CliReadView final : public ReadIcView {
+  public:
+    explicit CliReadView(Context& ctx) : ctx_(ctx) {}
+    void showLine(ReadIcLine, const std::string& text, bool failure) override {
+        (failure ? ctx_.err : ctx_.out) << text << '\n' << std::flush;
+    }
+
+  private:
+    Context& ctx_;
+};
+
+std::optional<Action> parseRead(ArgStream& args, std::string& error) {
+    if (args.atEnd()) {
+        error = "a file name is needed";
+        return std::nullopt;
+    }
+    const std::string file = args.next();
+    const std::string ext = fileExtension(file);
+    DataSaveFormat format;
+    if (ext == "MHX") {
+        format = DataSaveFormat::hex;
+    } else if (ext == "BIN") {
+        format = DataSaveFormat::binary;
+    } else {
+        error = "the file name must end in .mhx or .bin: " + file;
+        return std::nullopt;
+    }
+    return Action([file, format](Context& ctx) {
+        if (!beginReadIc(ctx.st)) return kExitFailed;
+        CliReadView view(ctx);
+        ReadIcOutcome outcome;
+        {
+            ReadIcWorker worker(ctx.st, view);
+            worker.start();
+            outcome = worker.wait();
+        }
+        endReadIc(ctx.st);
+        if (outcome != ReadIcOutcome::Done) return kExitFailed;
+        return SaveProgramMemory(ctx.st, file, format) ? kExitOk : kExitFailed;
+    });
+}
+
+// NAME[,NAME...]: every name must be a device of the table.
+std::optional<Action> parseDownload(ArgStream& args, std::string& error) {
+    if (args.atEnd()) {
+        error = "device names are needed (NAME[,NAME...])";
+        return std::nullopt;
+    }
+    const std::string list = args.next();
+    const DeviceSelection rows;
+    std::vector<int> picked;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t comma = list.find(',', pos);
+        const std::string name =
+            list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        int row = -1;
+        for (int i = 0; i < rows.rowCount(); ++i) {
+            if (rows.name(i) == name) row = i;
+        }
+        if (row < 0) {
+            error = "unknown device: \"" + name + "\"";
+            return std::nullopt;
+        }
+        picked.push_back(row);
+        if (comma == std::string::npos) break;
+        pos = comma + 1;
+    }
+    return Action([picked](Context& ctx) {
+        // The devices are checked one by one, as in the list: a 17th is refused.
+        DeviceSelection selection;
+        for (int row : picked) {
+            if (!selection.clickCheck(row, true, *ctx.st.ui)) return kExitFailed;
+        }
+        if (!PreparePort(ctx.st)) return kExitFailed;
+        DownloadView view;
+        return DownLoadClick(ctx.st, selection, view) ? kExitOk : kExitFailed;
+    });
+}
+
+}  // namespace
+
+void registerReadCommands(std::vector<CommandSpec>& commands) {
+    commands.push_back({"read", parseRead});
+    commands.push_back({"download", parseDownload});
+}
 
 }  // namespace qzr::cli

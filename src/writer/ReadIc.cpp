@@ -1,6 +1,7 @@
 #include "writer/ReadIc.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "app/MainState.h"
@@ -310,13 +311,20 @@ ReadIcWorker::~ReadIcWorker() {
 void ReadIcWorker::start() {
     if (thread_.joinable() || finished_) return;
     thread_ = std::thread([this] {
-        ReadIcOutcome outcome;
-        if (link_ != nullptr) {
-            WriterLink writer(st_, *link_, *clock_, &stop_);
-            outcome = ReadIcProc(st_, writer, view_, timer_);
-        } else {
-            WriterLink writer(st_, &stop_);
-            outcome = ReadIcProc(st_, writer, view_, timer_);
+        ReadIcOutcome outcome = ReadIcOutcome::Failed;
+        try {
+            if (link_ != nullptr) {
+                WriterLink writer(st_, *link_, *clock_, &stop_);
+                outcome = ReadIcProc(st_, writer, view_, timer_);
+            } else {
+                WriterLink writer(st_, &stop_);
+                outcome = ReadIcProc(st_, writer, view_, timer_);
+            }
+        } catch (const ECommError&) {
+            // The serial component failed; the waiting thread reports it. The window can be closed.
+            error_ = std::current_exception();
+            timer_.stop();
+            view_.finished();
         }
         outcome_ = outcome;
         finished_ = true;
@@ -325,6 +333,7 @@ void ReadIcWorker::start() {
 
 ReadIcOutcome ReadIcWorker::wait() {
     if (thread_.joinable()) thread_.join();
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
     return outcome_;
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <stop_token>
 #include <string>
@@ -114,7 +115,8 @@ class ReadIcWorker {
     void start();
     // Raises the stop flag (closing the window); does not wait.
     void requestStop() { stop_ = true; }
-    // Waits for the worker to end; returns how the read ended.
+    // Waits for the worker to end; returns how the read ended. An error of the serial component that ended
+    // the worker (ECommError) is thrown here, on the waiting thread.
     ReadIcOutcome wait();
     bool finished() const { return finished_.load(); }
     // The timer's count (for a window that shows it, and for tests).
@@ -129,6 +131,7 @@ class ReadIcWorker {
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};
     ReadIcOutcome outcome_ = ReadIcOutcome::Stopped;
+    std::exception_ptr error_;
     std::thread thread_;
 };
 
