@@ -392,6 +392,19 @@ TEST_F(ReadIcTest, ACompleteReadRebuildsTheViewsAndClosesTheDisassembly) {
     EXPECT_TRUE(st.disassemblyOpen);
 }
 
+TEST_F(ReadIcTest, ASerialPortErrorReachesTheWaitingThread) {
+    select("QZR-D01");
+    ASSERT_TRUE(beginReadIc(st));
+    tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
+        if (test::TapPort::isProgramRead(h)) tap->failReads = true;
+    };
+    ReadIcWorker worker(st, view);
+    worker.start();
+    EXPECT_THROW(worker.wait(), ECommError);
+    EXPECT_EQ(view.finishedCalls, 1);  // the window can be closed
+    EXPECT_FALSE(st.icReadDone);
+}
+
 TEST(ReadIcTimer, CountsTicksOnlyWhileRunning) {
     ReadIcTimer timer(5ms);
     std::this_thread::sleep_for(30ms);

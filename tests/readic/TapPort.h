@@ -28,6 +28,8 @@ class TapPort final : public CommPort {
     std::function<std::vector<uint8_t>(int index, uint8_t b)> transform;
     // CTS forced off.
     bool ctsOff = false;
+    // Reading fails as a broken serial device does (ECommError).
+    bool failReads = false;
 
     // Whether a header is a read of the program memory (area 0, command 0xA5 without the continuation bit).
     static bool isProgramRead(const std::array<uint8_t, 10>& h) { return h[5] == 0 && h[9] == 0xA5; }
@@ -75,6 +77,7 @@ class TapPort final : public CommPort {
         return n;
     }
     int Read(uint8_t* buffer, int count) override {
+        if (failReads) throw ECommError("Read error", 5);
         std::lock_guard lock(mutex_);
         fill(count);
         int n = 0;
