@@ -95,6 +95,19 @@ TEST_F(ChipAfterChipTest, QtpFileUntilUsedUp) {
     EXPECT_EQ(st.serial.passCountText, "3");
 }
 
+TEST_F(ChipAfterChipTest, ANumberThatDoesNotFitStopsTheAutoProgram) {
+    useDevice("QZR-D01");  // 256 EEPROM bytes
+    loadProject();
+    st.serial.serialMode = true;
+    st.serial.target = SerialTarget::Eeprom;
+    st.serial.startAddress = 0xFF;
+    st.serial.wordCount = 2;
+    EXPECT_EQ(run(OperationType::AutoProgram), RunOutcome::Failed);
+    EXPECT_EQ(line(ViewLine::Data).text, "Serial no located beyond EEPROM memory size");
+    EXPECT_TRUE(line(ViewLine::Data).red);
+    EXPECT_EQ(box.probeCount(), 0);
+}
+
 TEST_F(ChipAfterChipTest, NumbersAreNotAdvancedByOtherOperationsOrFailures) {
     st.serial.number = {0x01, 0x00};
     box.insertChipFor(st.device);

@@ -141,6 +141,20 @@ TEST_F(DispatchTest, ResetVectorAtZeroForDevicesWithAlgorithmBit5) {
     EXPECT_TRUE(ui.log.empty());
 }
 
+TEST_F(DispatchTest, WriterFunctionShowsNoDialogWhenThePortCannotBeOpened) {
+    st.link.portEntry = "/nonexistent/port";
+    st.link.portName = "/nonexistent/port";
+    bool shown = false;
+    EXPECT_FALSE(WriterFunction(st, [&] { shown = true; }));
+    EXPECT_FALSE(shown);
+    ASSERT_FALSE(ui.log.empty());
+    EXPECT_EQ(ui.log[0].rfind("Open  /nonexistent/port Port Error!!", 0), 0u) << ui.log[0];
+
+    st.link.portEntry = "virtual";
+    EXPECT_TRUE(WriterFunction(st, [&] { shown = true; }));
+    EXPECT_TRUE(shown);
+}
+
 TEST_F(DispatchTest, ForceWriteEndsSerialNumberMode) {
     st.serial.serialMode = true;
     EXPECT_TRUE(dispatchOperation(st, OperationType::OverWrite));
