@@ -1,7 +1,10 @@
 // Commands on project files: configuration and disassembly; the -c option.
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "cli/Cli.h"
+#include "config/ConfigFile.h"
 #include "disasm/Disassembler.h"
 
 namespace qzr::cli {
@@ -24,15 +27,25 @@ int writeDisassembly(Context& ctx, const std::string& file) {
     return saveDisassembly(ctx.st, disassembleProgram(ctx.st), file) ? kExitOk : kExitFailed;
 }
 
+int saveConfig(Context& ctx, const std::string& file) {
+    return writeConfigFile(ctx.st, file) ? kExitOk : kExitFailed;
+}
+
 }  // namespace
 
 void registerProjectCommands(std::vector<CommandSpec>& commands) {
+    commands.push_back(fileCommand("save-config", saveConfig));
     commands.push_back(fileCommand("disasm", writeDisassembly));
 }
 
 int applyConfigOption(Context& ctx, const std::string& file) {
-    ctx.err << "-c " << file << ": configuration files are not available yet\n";
-    return kExitUsage;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        ctx.err << "-c " << file << ": no such file\n";
+        return kExitUsage;
+    }
+    // The loader has shown why a configuration was refused or its data file not loaded.
+    return LoadConfigFile(ctx.st, file) ? kExitOk : kExitUsage;
 }
 
 }  // namespace qzr::cli

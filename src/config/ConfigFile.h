@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qzr {
+
+struct MainState;
+
+// The configuration file read at start-up and written at exit, in the start-up directory.
+inline constexpr const char* kDefaultConfigName = "Default.cfg";
+
+// Limits of the reader: a longer file, or a longer line, is refused with the file-data error.
+inline constexpr std::size_t kMaxConfigFileBytes = 64 * 1024;
+inline constexpr std::size_t kMaxConfigLineBytes = 4096;
+
+// Reads the bytes of one configuration file line by line and key by key.
+class CfgReader {
+  public:
+    explicit CfgReader(std::string_view content) : content_(content) {}
+
+    // Reads the bytes up to and including the next LF (or the end) into the current line. A line longer
+    // than kMaxConfigLineBytes marks the reader as failed. Returns false when no byte was left.
+    bool ReadLine();
+    // Reads lines until one contains `key`; the current line then holds the text after the key. Returns the
+    // key's 1-based position in that line, 0 when the file ended without it.
+    std::size_t SearchStr(std::string_view key);
+    // Returns the next word of the current line (blank, TAB, CR and LF separate words) and removes it.
+    std::string GetStr();
+
+    const std::string& line() const { return line_; }
+    std::size_t remaining() const { return content_.size() - pos_; }
+    bool failed() const { return failed_; }
+
+  private:
+    std::string_view content_;
+    std::size_t pos_ = 0;
+    std::string line_;
+    bool failed_ = false;
+};
+
+// The 17 lines of a configuration file for the current state, each ended by CR LF. A serial-number byte
+// count of 0 is set to 1 first.
+std::string SaveCfg(MainState& st);
+
+// Loads a configuration file's content (`st.configPath` names it in messages): the keyed text format only.
+// Selects the named device without the device reset and loads the named data file. Returns true when the
+// set-up and the data file were taken over; on false the message was shown and the caller runs the device
+// reset. A file refused before its device is looked up leaves the state as it was.
+bool LoadCfg(MainState& st, std::string_view content);
+
+// Reads `st.configPath` (bounded) and loads it with LoadCfg.
+bool LoadCfgFile(MainState& st);
+
+// Writes the configuration file `path` whole or not at all (a previous file is replaced only by a complete
+// new one). A failed write shows "File can't be saved!" and returns false.
+bool writeConfigFile(MainState& st, const std::string& path);
+
+// File > "Load Config File" with the first filter and a non-empty name: the configuration-file name becomes
+// `path`, the file is loaded (false: device reset), an open disassembly window is closed.
+bool LoadConfigFile(MainState& st, const std::string& path);
+
+// First show of the main window: loads `directory`/Default.cfg when it exists (false: device reset),
+// otherwise refreshes the option display. Returns true when the file was loaded.
+bool loadStartupConfig(MainState& st, const std::string& directory);
+
+// Shut-down: writes `directory`/Default.cfg (whole or not at all).
+bool saveExitConfig(MainState& st, const std::string& directory);
+
+}  // namespace qzr
