@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "config/ConfigFile.h"
 #include "image/FileIo.h"
 #include "image/HexReader.h"
 #include "image/MemoryImage.h"
@@ -21,11 +23,12 @@ constexpr const char* kTypeIncorrect = "File type incorrect!";
 // Nesting of configuration loads: a configuration's data file is never itself a configuration.
 thread_local int configLoadDepth = 0;
 
-// "&Load Data" hands a configuration file to the configuration loader. Until that loader is part of the
-// program, such a file is refused as not supported.
-bool loadConfigurationFile(MainState& st, const std::string& /*fileName*/) {
-    st.ui->message("Configuration files can't be loaded as data yet!");
-    return false;
+// "&Load Data" hands a configuration file to the configuration loader; a configuration that is not taken
+// over ends with the device reset, and the file still counts as loaded.
+bool loadConfigurationFile(MainState& st, const std::string& fileName) {
+    st.configPath = fileName;
+    if (!LoadCfgFile(st)) ResetData(st);
+    return true;
 }
 
 // The first half of the device's program memory copied over the second half (intermediate form).

@@ -376,6 +376,12 @@ TEST(ConfigCli, SaveConfigAndLoadItWithC) {
     EXPECT_NE(copy.find("Device name: QZR-D05\r\n"), std::string::npos);
     EXPECT_NE(copy.find("Serial mode: 0 16 2 12A4 3 1 1\r\n"), std::string::npos);
 
+    // "&Load Data" hands a configuration file to the same loader.
+    const test::CliResult viaLoad =
+        test::runCli({"-l", dir.file("good.cfg"), "save-config", dir.file("l.cfg")});
+    EXPECT_EQ(viaLoad.status, 0) << viaLoad.out << viaLoad.err;
+    EXPECT_EQ(test::readFile(dir.file("l.cfg")), copy);
+
     EXPECT_EQ(test::runCli({"save-config", dir.file("no/dir.cfg")}).status, 1);
     EXPECT_EQ(test::runCli({"save-config"}).status, 2);
 }

@@ -184,5 +184,28 @@ TEST(DisassemblerCli, WritesTheListing) {
     EXPECT_EQ(test::runCli({"disasm"}).status, 2);
 }
 
+TEST(DisassemblerCli, ListsALoadedDataFile) {
+    test::TempDir dir;
+    MainState st;
+    std::vector<uint8_t> bin(static_cast<std::size_t>(st.device.programByteCount), 0xFF);
+    const uint16_t words[] = {0x3A12, 0x0103, 0x1B85, 0x2FFF};
+    for (std::size_t a = 0; a < 4; ++a) {
+        bin[2 * a] = static_cast<uint8_t>(words[a] & 0xFF);
+        bin[2 * a + 1] = static_cast<uint8_t>(words[a] >> 8);
+    }
+    bin[200] = 0x00;  // word 100: NOP
+    bin[201] = 0x10;
+    test::writeFile(dir.file("prog.bin"), bin);
+    const test::CliResult r = test::runCli({"-l", dir.file("prog.bin"), "disasm", dir.file("prog.dis")});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(test::readFile(dir.file("prog.dis")), equ_table() +
+                                                        "        LDWI    012H            ;0000    3A12\r\n"
+                                                        "        BCR     STATUS,ZF       ;0001    0103\r\n"
+                                                        "        ADDWR   PORTA,R         ;0002    1B85\r\n"
+                                                        "        LJUMP   07FFH           ;0003    2FFF\r\n" +
+                                                        kOrgSeparator + "        ORG     0064H\r\n" +
+                                                        line(100, 0x1000) + kEnd);
+}
+
 }  // namespace
 }  // namespace qzr
