@@ -257,6 +257,7 @@ void apply(MainState& st, const CfgValues& v) {
     st.settings.saveEepromWithData = v.saveEepromWithData;
     if (v.hasInfo) st.info = v.info;
     st.views->refreshSerialIndicators();
+    st.views->refreshDeviceCommands();
 }
 
 }  // namespace
