@@ -1,7 +1,10 @@
 #include "operations/OperationSession.h"
 
+#include <utility>
+
 #include "app/MainState.h"
 #include "operations/WorkerThread.h"
+#include "writer/CommLink.h"
 
 namespace qzr {
 
@@ -44,6 +47,12 @@ void OperationSession::stop() {
 
 void OperationSession::wait() {
     join();
+    if (std::exception_ptr e = takeError()) std::rethrow_exception(e);
+}
+
+std::exception_ptr OperationSession::takeError() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(error_, nullptr);
 }
 
 RunOutcome OperationSession::lastOutcome() const {
@@ -55,24 +64,36 @@ void OperationSession::launch() {
     join();
     stop_ = false;
     running_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        error_ = nullptr;
+    }
     if (!savedViews_) {
         savedViews_ = st_.views;
         st_.views = &quietViews;
     }
     worker_ = std::thread([this] {
         prepareWriterThread();
-        RunOutcome outcome;
-        if (link_) {
-            OperationEngine engine(st_, *link_, *clock_, view_, &stop_);
-            outcome = engine.run();
-        } else {
-            OperationEngine engine(st_, view_, &stop_);
-            outcome = engine.run();
+        RunOutcome outcome = RunOutcome::Failed;
+        std::exception_ptr error;
+        try {
+            if (link_) {
+                OperationEngine engine(st_, *link_, *clock_, view_, &stop_);
+                outcome = engine.run();
+            } else {
+                OperationEngine engine(st_, view_, &stop_);
+                outcome = engine.run();
+            }
+        } catch (const ECommError&) {
+            // The serial component itself failed: the waiting thread reports it; the dialog can be closed.
+            error = std::current_exception();
+            view_.setExitEnabled(true);
         }
         if (runPassed(outcome)) repeatCount_ = 0;
         {
             std::lock_guard lock(mutex_);
             outcome_ = outcome;
+            error_ = error;
         }
         if (outcome != RunOutcome::Stopped) {
             view_.stateChanged();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -39,8 +40,12 @@ class OperationSession {
     void timerTick();
     // The dialog closes: a running worker is stopped (no further bytes, nothing shown) and joined.
     void stop();
-    // Blocks until the current run has ended.
+    // Blocks until the current run has ended. An error of the serial component that ended the run
+    // (ECommError) is thrown here, on the waiting thread.
     void wait();
+    // The same error for a front end that does not wait (the GUI, when the worker has finished): taken
+    // once, null when there is none.
+    std::exception_ptr takeError();
 
     bool running() const { return running_.load(); }
     // Outcome of the last run that ended (Failed before any).
@@ -65,6 +70,7 @@ class OperationSession {
     std::atomic<int> repeatCount_{0};
     mutable std::mutex mutex_;
     RunOutcome outcome_ = RunOutcome::Failed;
+    std::exception_ptr error_;
     ViewHooks* savedViews_ = nullptr;
 };
 

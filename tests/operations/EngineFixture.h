@@ -83,13 +83,14 @@ class RecordingView final : public OperationView {
 
 // A link between the engine and the virtual writer that injects what the box itself does not: CTS going
 // off after a number of written bytes, one received byte replaced, a stop request raised after a number of
-// written bytes.
+// written bytes, the serial component failing.
 class InjectLink final : public CommLink {
   public:
     explicit InjectLink(CommLink& inner) : inner_(inner) {}
     void PurgeIn() override { inner_.PurgeIn(); }
     void PurgeOut() override { inner_.PurgeOut(); }
     int Write(const uint8_t* buffer, int count) override {
+        if (throwAfterWrites >= 0 && written >= throwAfterWrites) throw ECommError("Write error", 5);
         if (stop && stopAfterWrites >= 0 && written >= stopAfterWrites) *stop = true;
         written += count;
         if (stop && *stop) writtenAfterStop += count;
@@ -109,6 +110,7 @@ class InjectLink final : public CommLink {
     int replaceReadAt = -1;
     uint8_t replaceWith = 0;
     int stopAfterWrites = -1;
+    int throwAfterWrites = -1;  // the serial component fails (ECommError)
     std::atomic<bool>* stop = nullptr;
     int written = 0;
     int writtenAfterStop = 0;

@@ -66,6 +66,20 @@ TEST_F(SessionTest, StopEndsARunningStreamPromptlyAndLeavesNothingLocked) {
     EXPECT_EQ(session.lastOutcome(), RunOutcome::Passed);
 }
 
+TEST_F(SessionTest, ASerialPortErrorReachesTheWaitingThread) {
+    loadProject();
+    InjectLink link(box);
+    link.throwAfterWrites = 100;
+    st.operation.operationType = OperationType::ProgramData;
+    OperationSession session(st, link, clock, view);
+    session.start();
+    EXPECT_THROW(session.wait(), ECommError);
+    EXPECT_FALSE(session.running());
+    EXPECT_EQ(session.lastOutcome(), RunOutcome::Failed);
+    EXPECT_TRUE(view.model().exitEnabled);    // the dialog can be closed
+    EXPECT_EQ(session.takeError(), nullptr);  // reported once
+}
+
 TEST_F(SessionTest, ContinueAndTimerRestartTheOperation) {
     loadProject();
     st.operation.operationType = OperationType::BlankCheck;
