@@ -42,6 +42,35 @@ TEST(CliOperations, ProgramsChipAfterCommandAndFailsTheBlankCheckOfTheProgrammed
     EXPECT_EQ(r.out.find("ms\n"), std::string::npos);
 }
 
+TEST(CliOperations, AutoProgramOfAProjectThenASecondAutoOnTheSameChipFails) {
+    TempDir dir;
+    const std::string cfg = dir.file("proj.cfg");
+    ASSERT_EQ(runCli({"-d", "QZR-D10", "-l", writeProgram(dir), "save-config", cfg}).status, 0);
+    // Every option set (no item blank or in error) and an ID.
+    std::string text = readFile(cfg);
+    const auto at = text.find("Option code: 7F 5F 00 00");
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, 24, "Option code: 2A 55 00 00");
+    text.replace(text.find("ID code: 7F 7F"), 14, "ID code: 51 5A");
+    writeFile(cfg, text);
+
+    const CliResult r = runCli({"-y", "-c", cfg, "-p", "virtual", "--show-time", "auto", "verify", "auto"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("^Auto-program\nBlank Check -> Check ID & Checksum\nBlank Check -> Check Options\n"
+                          "Blank check -> check data\nBlank check OK\\.{8}[0-9]+ ms\nProgram ID\\.\\.\\.\n"
+                          "Verify ID & Checksum\nID & checksum program and verify OK\\.{7}[0-9]+ ms\n"
+                          "Program data\\.\\.\\.\nData program Ok\nVerify data \\.\\.\\.\n"
+                          "Data program & verify OK\\.{7}[0-9]+ ms\nProgram Option \\.\\.\\.\n"
+                          "Verify Option \\.\\.\\.\nOPTION program & verify OK\\.{7}[0-9]+ ms\n"
+                          "Total program time = [0-9]+ ms\nVerify data\n")))
+        << r.out;
+    EXPECT_NE(r.out.find("OPTION verify OK"), std::string::npos);
+    // The second auto-program meets the programmed chip.
+    EXPECT_TRUE(r.out.ends_with("Auto-program\nBlank Check -> Check ID & Checksum\n")) << r.out;
+    EXPECT_EQ(r.err, "ID or Checksum ...... Not Blank!!\n");
+}
+
 TEST(CliOperations, ShowTimePrintsStepTimesAndTheTotal) {
     TempDir dir;
     const CliResult r =
