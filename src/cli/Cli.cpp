@@ -76,27 +76,27 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return kExitUsage;
     }
 
-    std::vector<CommandSpec> specs;
-    registerImageCommands(specs);
-    registerInfoCommands(specs);
-    registerProjectCommands(specs);
-    registerSerialCommands(specs);
-    registerWriterCommands(specs);
-    registerOperationCommands(specs);
-    registerReadCommands(specs);
+    std::vector<CommandSpec> commands;
+    registerImageCommands(commands);
+    registerInfoCommands(commands);
+    registerProjectCommands(commands);
+    registerSerialCommands(commands);
+    registerWriterCommands(commands);
+    registerOperationCommands(commands);
+    registerReadCommands(commands);
 
     // Every command is parsed before any runs: a bad one means none runs.
     std::vector<Action> actions;
     ArgStream stream(words);
     while (!stream.atEnd()) {
         const std::string name = stream.next();
-        auto spec = std::find_if(specs.begin(), specs.end(), [&](const CommandSpec& s) { return s.name == name; });
-        if (spec == specs.end()) {
+        auto found = std::find_if(commands.begin(), commands.end(), [&](const CommandSpec& s) { return s.name == name; });
+        if (found == commands.end()) {
             err << "Unknown command: " << name << '\n' << kUsage << '\n';
             return kExitUsage;
         }
         std::string problem;
-        auto action = spec->parse(stream, problem);
+        auto action = found->parse(stream, problem);
         if (!action) {
             err << name << ": " << (problem.empty() ? "bad arguments" : problem) << '\n';
             return kExitUsage;
