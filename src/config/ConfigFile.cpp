@@ -14,6 +14,7 @@
 #include "image/HexText.h"
 #include "options/Options.h"
 #include "serial_number/SerialNumber.h"
+#include "writer/PortNames.h"
 
 namespace qzr {
 
@@ -60,7 +61,7 @@ std::optional<long> decimalValue(std::string_view text) {
 struct CfgValues {
     std::string version;
     std::string dataFile;
-    int port = 0;  // 1..8
+    std::string portEntry;  // "Com1".."Com8", "virtual" or a device path
     std::string device;
     bool serialMode = false;
     uint32_t startAddress = 0;
@@ -184,14 +185,17 @@ Fault CfgParser::parse(CfgValues& v) {
     if (!need("COM port:")) return Fault::fileData;
     const std::string port = in_.GetStr();
     const std::string digit = port.size() >= 4 ? port.substr(3, 1) : std::string();
-    long portNumber = 0;
-    if (!decimalValue(digit)) {
+    if (const auto portNumber = decimalValue(digit)) {
+        // The fourth character selects one of the eight entries of the port list.
+        if (*portNumber < 1 || *portNumber > 8) return Fault::fileData;
+        v.portEntry = "Com" + digit;
+    } else if (isVirtualPortEntry(port) || port.starts_with("/")) {
+        // The command line also names the emulated writer or a device path; such an entry is kept as it is.
+        v.portEntry = port;
+    } else {
         badNumber_ = digit;
         return Fault::number;
     }
-    portNumber = *decimalValue(digit);
-    if (portNumber < 1 || portNumber > 8) return Fault::fileData;
-    v.port = static_cast<int>(portNumber);
 
     if (!need("Device name:")) return Fault::fileData;
     v.device = in_.GetStr();
@@ -230,8 +234,8 @@ void fileDataError(MainState& st) {
 void apply(MainState& st, const CfgValues& v) {
     st.deviceListText = v.device;
     st.dataFileName = v.dataFile;
-    st.link.portEntry = "Com" + std::to_string(v.port);
-    st.link.portName = "COM" + std::to_string(v.port);
+    st.link.portEntry = v.portEntry;
+    st.link.portName = portDisplayName(v.portEntry);
 
     SerialNumberState& s = st.serial;
     s.serialMode = v.serialMode;

@@ -286,6 +286,12 @@ TEST_F(ConfigRefused, DecimalFieldsThatDoNotParse) {
     }
     EXPECT_FALSE(load(replaced(configText("x.bin"), "COM port: Com2", "COM port: Com9")));
     EXPECT_EQ(ui.log.back(), dataErr());
+    // The emulated writer and device paths of the command line are kept as they were saved.
+    for (const std::string entry : {"virtual", "/dev/ttyUSB0"}) {
+        EXPECT_FALSE(load(replaced(configText(""), "COM port: Com2", "COM port: " + entry)));
+        EXPECT_EQ(ui.log.back(), "No data file name");
+        EXPECT_EQ(st.link.portEntry, entry);
+    }
 }
 
 TEST_F(ConfigRefused, BadHexWordsReadAsZero) {
