@@ -316,7 +316,7 @@ std::string SaveCfg(MainState& st) {
     std::string serialBytes;
     for (int k = n - 1; k >= 0; --k) serialBytes += hexByte(s.number[static_cast<std::size_t>(k)]);
     put("Serial mode: " + std::string(s.serialMode ? "1" : "0") + " " + std::to_string(s.startAddress) + " " +
-        std::to_string(s.wordCount) + " " + serialBytes + " " + std::to_string(s.increment) + " " +
+        std::to_string(n) + " " + serialBytes + " " + std::to_string(s.increment) + " " +
         std::to_string(static_cast<int>(s.mode)) + " " + std::to_string(static_cast<int>(s.byteOrder)));
     put("Option code: " + hexByte(st.optionBytes[0]) + " " + hexByte(st.optionBytes[1]) + " " +
         hexByte(st.optionBytes[2]) + " " + hexByte(st.optionBytes[3]));
