@@ -2,7 +2,9 @@
 // they do not spin), and the host cost of one handshake round trip through the virtual writer, per byte.
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -55,6 +57,41 @@ void BM_CtsTimeoutCpuShare(benchmark::State& state) {
 }
 BENCHMARK(BM_ReplyTimeoutCpuShare)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CtsTimeoutCpuShare)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The same over the serial component on a pseudo-terminal whose far end never answers: the wait blocks in
+// poll() on the real port.
+void BM_ReplyTimeoutCpuShareSerialPort(benchmark::State& state) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    char name[128];
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name, sizeof name) != 0) {
+        state.SkipWithError("no pseudo-terminal");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    auto port = createSerialPort();
+    port->SetDeviceName(name);
+    port->SetFlowControl(TFlowControl::fcNone);
+    port->Open();
+    MainState st;
+    WriterLink writer(st, *port, realClock());
+    GetHeader(st, kAreaId, kKindRead);
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        const double c0 = threadCpuSeconds();
+        const auto w0 = std::chrono::steady_clock::now();
+        const int r = writer.Read7BitData(32);
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
+        cpu += threadCpuSeconds() - c0;
+        if (r != lrTimeout) state.SkipWithError("expected a time-out");
+    }
+    port->Close();
+    ::close(master);
+    state.counters["wall_s"] = wall / static_cast<double>(state.iterations());
+    state.counters["cpu_share_pct"] = wall > 0 ? 100.0 * cpu / wall : 0;
+}
+BENCHMARK(BM_ReplyTimeoutCpuShareSerialPort)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Programs the whole program memory of QZR-D11 (4096 bytes) with the streaming handshake: wait for CTS,
 // send a byte (or a pair), wait for the answer, read it. Reported per byte sent.

@@ -25,7 +25,7 @@ ClosedLink closedLink;
 // How long one blocking wait may last before the stop flag is looked at again.
 constexpr int kWaitSliceMs = 20;
 // The pause between two looks at CTS.
-constexpr int kCtsPollMs = 1;
+constexpr int kCtsPollMs = 2;
 
 }  // namespace
 

@@ -80,7 +80,7 @@ inline bool switchesHandshakeOff(const std::string& idText, const std::string& v
 //     locked. Nothing is shown for a stopped exchange; callers just end the run.
 //
 // No wait spins: a wait for a reply blocks in CommLink::WaitForInput until a byte comes or the deadline,
-// a wait for CTS re-checks every millisecond or two (CTS is normally on already). The deadlines are the
+// a wait for CTS re-checks every two milliseconds (CTS is normally on already). The deadlines are the
 // described ones, measured on the tick clock.
 class WriterLink {
   public:
