@@ -12,6 +12,8 @@
 #include "image/MemoryImage.h"
 #include "image/PicTranslation.h"
 #include "options/Options.h"
+#include "serial_number/PassCounter.h"
+#include "serial_number/SerialNumber.h"
 
 namespace qzr {
 
@@ -170,10 +172,7 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
         ++configLoadDepth;
         const bool ok = loadConfigurationFile(st, fileName);
         --configLoadDepth;
-        if (ok) {
-            st.serial.serialMode = false;
-            st.views->refreshSerialIndicators();
-        }
+        if (ok) SerialModeOff(st, false);
         return ok;
     }
 
@@ -214,8 +213,7 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
             return false;
     }
 
-    st.serial.serialMode = false;
-    st.views->refreshSerialIndicators();
+    SerialModeOff(st, false);
     if (core3 && !elevenBitWords(st, *work)) {
         st.ui->message("It is not 11-bit instructions !");
         return false;
@@ -254,10 +252,8 @@ bool FileOpen1Execute(MainState& st, const std::optional<std::string>& chosenFil
     }
     st.disassemblyOpen = false;
     st.views->closeDisassembly();
-    st.serial.serialMode = false;
-    st.serial.qtpFileOpen = false;
-    st.serial.passCountText = "0";
-    st.views->refreshSerialIndicators();
+    SerialModeOff(st, true);
+    ResetPassCount(st);
     CalChecksum(st);
     return chosenFile.has_value();
 }

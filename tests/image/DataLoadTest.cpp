@@ -273,12 +273,12 @@ TEST_F(DataLoad, LoadDataCommand) {
     EXPECT_FALSE(st.serial.serialMode);
     EXPECT_FALSE(st.serial.qtpFileOpen);
     EXPECT_EQ(st.serial.passCountText, "0");
-    EXPECT_EQ(views.calls, (Log{"serial", "id", "program", "eeprom", "disasm", "serial"}));
+    EXPECT_EQ(views.calls, (Log{"serial", "id", "program", "eeprom", "disasm", "serial", "serial"}));
 
     // Cancelled: the closing steps only.
     views.calls.clear();
     EXPECT_FALSE(FileOpen1Execute(st, std::nullopt));
-    EXPECT_EQ(views.calls, (Log{"disasm", "serial"}));
+    EXPECT_EQ(views.calls, (Log{"disasm", "serial", "serial"}));
     EXPECT_EQ(st.dataFileName, path);
 }
 
