@@ -414,6 +414,22 @@ bool LoadConfigFile(MainState& st, const std::string& path) {
     return loaded;
 }
 
+bool FileSaveItemClick(MainState& st, const std::string& name, int filterIndex) {
+    if (filterIndex != 1 || name.empty()) {
+        st.ui->message("File can't be saved!");
+        return false;
+    }
+    return writeConfigFile(st, name);
+}
+
+bool LoadConfig1Click(MainState& st, const std::string& name, int filterIndex) {
+    if (filterIndex != 1 || name.empty()) {
+        st.ui->message("Can't load file!");
+        return false;
+    }
+    return LoadConfigFile(st, name);
+}
+
 bool loadStartupConfig(MainState& st, const std::string& directory) {
     const std::string path = (std::filesystem::path(directory) / kDefaultConfigName).string();
     std::error_code ec;

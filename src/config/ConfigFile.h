@@ -61,6 +61,12 @@ bool writeConfigFile(MainState& st, const std::string& path);
 // `path`, the file is loaded (false: device reset), an open disassembly window is closed.
 bool LoadConfigFile(MainState& st, const std::string& path);
 
+// The two file menu commands after their dialog was confirmed with `name` and filter entry `filterIndex`
+// (1 = "Config files (*.cfg)", 2 = the QTP entry). With another entry or an empty name the save shows
+// "File can't be saved!" and the load "Can't load file!", and nothing is written or read.
+bool FileSaveItemClick(MainState& st, const std::string& name, int filterIndex);
+bool LoadConfig1Click(MainState& st, const std::string& name, int filterIndex);
+
 // First show of the main window: loads `directory`/Default.cfg when it exists (false: device reset),
 // otherwise refreshes the option display. Returns true when the file was loaded.
 bool loadStartupConfig(MainState& st, const std::string& directory);

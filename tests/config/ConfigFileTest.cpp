@@ -330,6 +330,19 @@ TEST_F(ConfigRefused, LoadConfigFileResetsTheDeviceOnFailure) {
     EXPECT_EQ(wordValue(st.image.idWord(0)), 0x3FFF);  // the device reset ran
 }
 
+TEST_F(ConfigRefused, MenuCommandsWithTheQtpFilterOrNoName) {
+    const std::string path = dir.file("p.cfg");
+    EXPECT_FALSE(FileSaveItemClick(st, path, 2));
+    EXPECT_FALSE(FileSaveItemClick(st, "", 1));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_TRUE(FileSaveItemClick(st, path, 1));
+    st.configPath = "before";
+    EXPECT_FALSE(LoadConfig1Click(st, path, 2));
+    EXPECT_EQ(st.configPath, "before");
+    EXPECT_EQ(ui.log,
+              (std::vector<std::string>{"File can't be saved!", "File can't be saved!", "Can't load file!"}));
+}
+
 TEST_F(ConfigStartup, DefaultFileIsReadAtStartAndWrittenWholeAtExit) {
     EXPECT_FALSE(loadStartupConfig(st, dir.path().string()));
     EXPECT_TRUE(ui.log.empty());
