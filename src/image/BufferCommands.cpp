@@ -61,6 +61,8 @@ void ClearEepromBuffer(MainState& st) {
     auto eeprom = st.image.eepromArea();
     std::fill(eeprom.begin(), eeprom.begin() + layout::kEepromClearBytes, 0);
     if (st.device.hasEeprom()) st.views->recreateEepromWindow(true);
+    // The EEPROM bytes enter the "w/OPTIONs+EE:" checksum, which must not go on showing the old data.
+    CalChecksum(st);
 }
 
 FillDialogTexts fillDialogDefaults(MainState& st, bool eeprom) {
@@ -78,10 +80,11 @@ bool FillDataBuffer(MainState& st, const FillDialogTexts& texts) {
     fillDialogDefaults(st, false);
     const bool ok = checkFillTexts(st, texts);
     if (ok) {
-        for (uint32_t a = st.fill.fillStart; a <= st.fill.fillEnd; ++a) {
-            st.image.setProgramWord(a, Word{static_cast<uint8_t>(st.fill.fillData & 0x7F),
-                                            static_cast<uint8_t>(st.fill.fillData >> 7)});
-        }
+        // The high half is held under the device's mask like every program word: on an 11-bit core the
+        // default data 3FFF fills blank words (7FFH), as the chip will read them back.
+        const Word w{static_cast<uint8_t>(st.fill.fillData & 0x7F),
+                     static_cast<uint8_t>((st.fill.fillData >> 7) & st.device.highByteMask)};
+        for (uint32_t a = st.fill.fillStart; a <= st.fill.fillEnd; ++a) st.image.setProgramWord(a, w);
     }
     CalChecksum(st);
     st.views->reloadProgramWindow();
@@ -97,6 +100,7 @@ bool FillEepromBuffer(MainState& st, const FillDialogTexts& texts) {
         st.image.setEepromByte(a, static_cast<uint8_t>(st.fill.fillData & 0xFF));
     }
     st.views->recreateEepromWindow(true);
+    CalChecksum(st);
     return true;
 }
 

@@ -81,6 +81,26 @@ TEST_F(BufferCommands, FillsTheRangeInclusive) {
     EXPECT_TRUE(ui.log.empty());
 }
 
+TEST_F(BufferCommands, FillKeepsElevenBitWordsUnderTheMask) {
+    device("QZR-D59");  // core type 3: blank program words are 7FFH
+    const std::string blankSum = st.options.memoryChecksumText;
+    ASSERT_TRUE(fill("0", "1FF", "3FFF"));  // the dialog's default data
+    EXPECT_EQ(st.image.programWord(0), (Word{0x7F, 0x0F}));
+    EXPECT_EQ(st.image.programWord(0x1FF), (Word{0x7F, 0x0F}));
+    EXPECT_EQ(st.options.memoryChecksumText, blankSum);
+    ASSERT_TRUE(fill("5", "5", "1234"));
+    EXPECT_EQ(st.image.programWord(5), (Word{0x34, 0x04}));
+}
+
+TEST_F(BufferCommands, EepromCommandsRecomputeTheChecksum) {
+    device("QZR-D02");  // EEPROM: the option checksum includes its bytes
+    const std::string blank = st.options.optionChecksumText;
+    ASSERT_TRUE(fillEeprom("0", "0", "1"));
+    EXPECT_NE(st.options.optionChecksumText, blank);
+    ClearEepromBuffer(st);
+    EXPECT_EQ(st.options.optionChecksumText, blank);
+}
+
 TEST_F(BufferCommands, FillChecksInOrderAndFillsNothingOnFailure) {
     device("QZR-D10");
     const MemoryImage before = st.image;
