@@ -53,7 +53,8 @@ class OperationSession {
     // Set to 0 by every successful run, increased by every timer tick.
     int repeatCount() const { return repeatCount_.load(); }
 
-    // Called on the worker thread when a run has ended (not after a stop).
+    // Called on the worker thread when a run has ended (not after a stop); it must not call back into the
+    // session (queue to the user-interface thread instead).
     std::function<void(RunOutcome)> onFinished;
 
   private:

@@ -21,6 +21,20 @@ std::string writeProgram(const TempDir& dir) {
     return path;
 }
 
+// A configuration for that program on QZR-D10 with every option set (no item blank or in error) and an ID.
+std::string writeProjectConfig(const TempDir& dir) {
+    const std::string cfg = dir.file("proj.cfg");
+    EXPECT_EQ(runCli({"-d", "QZR-D10", "-l", writeProgram(dir), "save-config", cfg}).status, 0);
+    std::string text = readFile(cfg);
+    const auto at = text.find("Option code: 7F 5F 00 00");
+    EXPECT_NE(at, std::string::npos) << text;
+    if (at == std::string::npos) return cfg;
+    text.replace(at, 24, "Option code: 2A 55 00 00");
+    text.replace(text.find("ID code: 7F 7F"), 14, "ID code: 51 5A");
+    writeFile(cfg, text);
+    return cfg;
+}
+
 TEST(CliOperations, ProgramsChipAfterCommandAndFailsTheBlankCheckOfTheProgrammedChip) {
     TempDir dir;
     const std::string prog = writeProgram(dir);
@@ -44,16 +58,7 @@ TEST(CliOperations, ProgramsChipAfterCommandAndFailsTheBlankCheckOfTheProgrammed
 
 TEST(CliOperations, AutoProgramOfAProjectThenASecondAutoOnTheSameChipFails) {
     TempDir dir;
-    const std::string cfg = dir.file("proj.cfg");
-    ASSERT_EQ(runCli({"-d", "QZR-D10", "-l", writeProgram(dir), "save-config", cfg}).status, 0);
-    // Every option set (no item blank or in error) and an ID.
-    std::string text = readFile(cfg);
-    const auto at = text.find("Option code: 7F 5F 00 00");
-    ASSERT_NE(at, std::string::npos) << text;
-    text.replace(at, 24, "Option code: 2A 55 00 00");
-    text.replace(text.find("ID code: 7F 7F"), 14, "ID code: 51 5A");
-    writeFile(cfg, text);
-
+    const std::string cfg = writeProjectConfig(dir);
     const CliResult r = runCli({"-y", "-c", cfg, "-p", "virtual", "--show-time", "auto", "verify", "auto"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(std::regex_search(
@@ -69,6 +74,15 @@ TEST(CliOperations, AutoProgramOfAProjectThenASecondAutoOnTheSameChipFails) {
     // The second auto-program meets the programmed chip.
     EXPECT_TRUE(r.out.ends_with("Auto-program\nBlank Check -> Check ID & Checksum\n")) << r.out;
     EXPECT_EQ(r.err, "ID or Checksum ...... Not Blank!!\n");
+}
+
+TEST(CliOperations, AFailureThatIsNotPaintedRedGoesToTheOutput) {
+    TempDir dir;
+    const CliResult r =
+        runCli({"-c", writeProjectConfig(dir), "-p", "virtual", "program-options", "blank-check"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.ends_with("Blank Check -> Check Options\nOPTION ....... Not blank!!\n")) << r.out;
+    EXPECT_EQ(r.err, "");
 }
 
 TEST(CliOperations, ShowTimePrintsStepTimesAndTheTotal) {
