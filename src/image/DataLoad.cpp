@@ -140,12 +140,12 @@ DataFileKind dataFileKind(const std::string& fileName) {
 }
 
 void splitProgramWords(MemoryImage& image, uint8_t highByteMask) {
-    auto program = image.programArea();
-    for (std::size_t i = 0; i + 1 < program.size(); i += 2) {
-        const uint8_t low = program[i];
-        const uint8_t high = program[i + 1];
-        program[i + 1] = static_cast<uint8_t>(((high << 1) + (low >> 7)) & highByteMask);
-        program[i] = low & 0x7F;
+    uint8_t* p = image.programArea().data();
+    for (std::size_t i = 0; i < layout::kProgramBytes; i += 2) {
+        const uint8_t low = p[i];
+        const uint8_t high = p[i + 1];
+        p[i + 1] = static_cast<uint8_t>(((high << 1) + (low >> 7)) & highByteMask);
+        p[i] = low & 0x7F;
     }
 }
 

@@ -13,26 +13,34 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-void appendHexByte(std::string& out, uint32_t v) {
-    out.push_back(kHexDigits[(v >> 4) & 0xF]);
-    out.push_back(kHexDigits[v & 0xF]);
+char* putHexByte(char* out, uint32_t v) {
+    out[0] = kHexDigits[(v >> 4) & 0xF];
+    out[1] = kHexDigits[v & 0xF];
+    return out + 2;
 }
 
-// One data record: ":" count, address, type 00, the data bytes and the checksum, then CR LF.
-void appendRecord(std::string& out, uint32_t address, std::span<const uint8_t> data) {
-    uint32_t sum = static_cast<uint32_t>(data.size()) + (address >> 8) + (address & 0xFF);
-    out.push_back(':');
-    appendHexByte(out, static_cast<uint32_t>(data.size()));
-    appendHexByte(out, address >> 8);
-    appendHexByte(out, address & 0xFF);
-    out.append("00");
-    for (uint8_t b : data) {
-        appendHexByte(out, b);
-        sum += b;
+// One data record: ":" count, address, type 00, the data bytes and the checksum, then CR LF. Returns the
+// end of what was written.
+char* putRecord(char* out, uint32_t address, const uint8_t* data, std::size_t count) {
+    uint32_t sum = static_cast<uint32_t>(count) + (address >> 8) + (address & 0xFF);
+    *out++ = ':';
+    out = putHexByte(out, static_cast<uint32_t>(count));
+    out = putHexByte(out, address >> 8);
+    out = putHexByte(out, address & 0xFF);
+    *out++ = '0';
+    *out++ = '0';
+    for (std::size_t i = 0; i < count; ++i) {
+        out = putHexByte(out, data[i]);
+        sum += data[i];
     }
-    appendHexByte(out, (256 - sum % 256) % 256);
-    out.append("\r\n");
+    out = putHexByte(out, (256 - sum % 256) % 256);
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
 }
+
+// The longest text a record can take: 11 characters around at most 16 data bytes of 2 characters each.
+constexpr std::size_t kMaxRecordChars = 11 + 2 * 16 + 2;
 
 }  // namespace
 
@@ -67,25 +75,29 @@ std::vector<uint8_t> buildOutputImage(const MainState& st) {
 }
 
 std::string buildHexText(std::span<const uint8_t> outputImage) {
-    std::string text;
-    text.reserve(outputImage.size() / 16 * 45 + 16);
+    // Every word can at worst start a record of its own.
+    std::string text((outputImage.size() / 2 + 2) * kMaxRecordChars, '\0');
+    char* out = text.data();
+    const uint8_t* image = outputImage.data();
     uint8_t record[16];
     std::size_t count = 0;
     uint32_t address = 0;
     for (std::size_t j = 0; j + 1 < outputImage.size(); j += 2) {
-        const bool empty = outputImage[j] == 0xFF && outputImage[j + 1] == 0xFF;
+        const bool empty = image[j] == 0xFF && image[j + 1] == 0xFF;
         if (count > 0 && (j % 16 == 0 || empty)) {
-            appendRecord(text, address, std::span<const uint8_t>(record, count));
+            out = putRecord(out, address, record, count);
             count = 0;
         }
         if (!empty) {
             if (count == 0) address = static_cast<uint32_t>(j);
-            record[count++] = outputImage[j];
-            record[count++] = outputImage[j + 1];
+            record[count++] = image[j];
+            record[count++] = image[j + 1];
         }
     }
-    if (count > 0) appendRecord(text, address, std::span<const uint8_t>(record, count));
-    text.append(":00000001FF\r\n");
+    if (count > 0) out = putRecord(out, address, record, count);
+    static constexpr char kEndRecord[] = ":00000001FF\r\n";
+    out = std::copy_n(kEndRecord, sizeof kEndRecord - 1, out);
+    text.resize(static_cast<std::size_t>(out - text.data()));
     return text;
 }
 
