@@ -57,10 +57,14 @@ void OperationEngine::say(ViewLine line, const std::string& text) {
     if (!stopped()) view_.setText(line, text);
 }
 
-void OperationEngine::fail(ViewLine line, const std::string& text, bool allowContinue) {
+void OperationEngine::mark(ViewLine line, const std::string& text) {
     if (stopped()) return;
     view_.setRed(line, true);
     view_.setText(line, text);
+}
+
+void OperationEngine::fail(ViewLine line, const std::string& text, bool allowContinue) {
+    mark(line, text);
     finish(allowContinue);
 }
 
@@ -150,7 +154,7 @@ int OperationEngine::wordsOfHeader() const {
 
 RunOutcome OperationEngine::run() {
     const OperationType type = st_.operation.operationType;
-    if (!stopped()) view_.setText(ViewLine::Title, operationTitle(type));
+    say(ViewLine::Title, operationTitle(type));
     plan_ = buildOperationPlan(type, st_);
     runStart_ = ticks();
 
@@ -267,10 +271,7 @@ bool OperationEngine::blankCheck() {
     }
     for (std::size_t n = 0; n < 8; ++n) {
         if (!isBlankWord(st_.image.transferWord(n), hbm)) {
-            if (!stopped()) {
-                view_.setRed(line, true);
-                view_.setText(line, "ID or Checksum ...... Not Blank!!");
-            }
+            mark(line, "ID or Checksum ...... Not Blank!!");
             closeSequence();
             finish(true);
             return false;
@@ -292,7 +293,7 @@ bool OperationEngine::blankCheck() {
         if (st_.device.optionByteCount == 4)
             blank = blank && (t[2] & m2 & 0x7F) == (m2 & 0x7F) && (t[3] & (m2 >> 7)) == (m2 >> 7);
         if (!blank) {
-            if (!stopped()) view_.setText(line, "OPTION ....... Not blank!!");  // not painted red
+            say(line, "OPTION ....... Not blank!!");  // not painted red
             closeSequence();
             finish(true);
             return false;
@@ -311,11 +312,8 @@ bool OperationEngine::blankCheck() {
     for (int n = 0; n < words; ++n) {
         const Word w = st_.image.transferWord(static_cast<std::size_t>(n));
         if (!isBlankWord(w, hbm)) {
-            if (!stopped()) {
-                view_.setRed(line, true);
-                view_.setText(line, "Data ........ not blank at (" + hex4(static_cast<unsigned>(n)) +
-                                        "H), Data = " + hex4(wordValue(w)) + "H !!");
-            }
+            mark(line, "Data ........ not blank at (" + hex4(static_cast<unsigned>(n)) +
+                           "H), Data = " + hex4(wordValue(w)) + "H !!");
             closeSequence();
             finish(true);
             return false;
@@ -362,10 +360,7 @@ bool OperationEngine::verifyId() {
     if (v >= 1 && v <= 3) {
         static const char* const kTexts[] = {"", "ID verify fail!!", "Checksum verify fail!!",
                                              "ID && checksum verify fail!!"};
-        if (!stopped()) {
-            view_.setRed(line, true);
-            view_.setText(line, kTexts[v]);
-        }
+        mark(line, kTexts[v]);
         closeSequence();
         finish(false);
         return false;
@@ -414,12 +409,8 @@ bool OperationEngine::verifyData() {
         unsigned buffer = wordValue(image);
         // In protect mode the bits left out of the comparison show as 1.
         if (plan_.protectMode) buffer |= st_.device.coreType == 3 ? 0x079F : 0x0F9F;
-        if (!stopped()) {
-            view_.setRed(line, true);
-            view_.setText(line, "Data verify error at " + hex4(static_cast<unsigned>(n)) + "H");
-            view_.setText(ViewLine::Eeprom,
-                          "IC=" + hex4(wordValue(chip)) + "H, Buffer=" + hex4(buffer) + "H");
-        }
+        mark(line, "Data verify error at " + hex4(static_cast<unsigned>(n)) + "H");
+        say(ViewLine::Eeprom, "IC=" + hex4(wordValue(chip)) + "H, Buffer=" + hex4(buffer) + "H");
         closeSequence();
         finish(true);
         return false;
@@ -471,10 +462,8 @@ bool OperationEngine::verifyEeprom() {
         const uint8_t chip = t[static_cast<std::size_t>(a)];
         if (image == chip) continue;
         // Shown in the lines' current colour, not red.
-        if (!stopped()) {
-            view_.setText(line, "EEPROM data verify error at " + hex4(static_cast<unsigned>(a)) + "H");
-            view_.setText(ViewLine::Option, "IC=" + hex2(chip) + "H, Buffer=" + hex2(image) + "H");
-        }
+        say(line, "EEPROM data verify error at " + hex4(static_cast<unsigned>(a)) + "H");
+        say(ViewLine::Option, "IC=" + hex2(chip) + "H, Buffer=" + hex2(image) + "H");
         closeSequence();
         finish(false);
         return false;
@@ -571,7 +560,7 @@ bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progress
                 say(line, texts.done);
                 return !stopped();
             case wb::kProgramFail:
-                if (!stopped()) view_.setText(progressLine, hex4(static_cast<unsigned>(p / 2)));
+                say(progressLine, hex4(static_cast<unsigned>(p / 2)));
                 fail(line, texts.fail, true);
                 return false;
             case wb::kNoChip:

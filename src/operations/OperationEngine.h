@@ -69,6 +69,8 @@ class OperationEngine {
     // Dialog helpers.
     void show(ViewLine line, const std::string& text);
     void say(ViewLine line, const std::string& text);
+    // A failure text, painted red; fail() also enables the buttons.
+    void mark(ViewLine line, const std::string& text);
     void fail(ViewLine line, const std::string& text, bool allowContinue);
     void failShown(ViewLine line, const std::string& text, bool allowContinue);
     void finish(bool allowContinue);
