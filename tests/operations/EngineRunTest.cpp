@@ -178,6 +178,26 @@ TEST_F(EngineTest, ProtectModeMismatchShowsTheBufferWithTheHiddenBitsSet) {
     EXPECT_EQ(line(ViewLine::Data).text, "Data verify error at 0007H");
 }
 
+TEST_F(EngineTest, ElevenBitCoreAutoProgramAndProtectMode) {
+    useDevice("QZR-D59");  // core type 3: 11-bit words, the security bit is bit 3 of option byte 1
+    for (std::size_t n = 0; n < static_cast<std::size_t>(st.device.programWordCount()); ++n)
+        st.image.setProgramWord(n, splitWord(0x400 + (n * 3) % 0x3FF));
+    st.optionBytes = {0x2A, 0x00, 0x7F, 0x7F};
+    CalChecksum(st);
+    st.options.optionStatus = 0;
+    ASSERT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
+    // The three unused bits of every high half are sent set.
+    EXPECT_EQ(box.chip().program[1] & 0x70, 0x70);
+    EXPECT_EQ(run(OperationType::VerifyProtected), RunOutcome::Passed);
+
+    const Word w = st.image.programWord(9);
+    st.image.setProgramWord(9, Word{static_cast<uint8_t>(w.low ^ 0x40), w.high});
+    EXPECT_EQ(run(OperationType::VerifyProtected), RunOutcome::Failed);
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "Buffer=%04XH", wordValue(st.image.programWord(9)) | 0x079Fu);
+    EXPECT_NE(line(ViewLine::Eeprom).text.find(expected), std::string::npos) << line(ViewLine::Eeprom).text;
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Failures: text, line, colour and buttons.
 
