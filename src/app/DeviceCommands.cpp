@@ -6,6 +6,7 @@
 #include "app/MainState.h"
 #include "image/BufferCommands.h"
 #include "options/Options.h"
+#include "serial_number/PassCounter.h"
 #include "serial_number/QtpFile.h"
 
 namespace qzr {
@@ -15,8 +16,7 @@ void ResetData(MainState& st) {
     if (!st.settings.keepOptions) st.optionBytes.fill(0x7F);
     st.serial.serialMode = false;
     CloseQtpFile(st.serial);
-    st.serial.passCountText = "0";
-    st.views->refreshSerialIndicators();
+    ResetPassCount(st);
     const Word blank{0x7F, st.device.highByteMask};
     for (std::size_t n = 0; n < layout::kIdBytes / 2; ++n) st.image.setIdWord(n, blank);
     auto eeprom = st.image.eepromArea();
