@@ -9,8 +9,8 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "config/WholeFile.h"
 #include "image/DataLoad.h"
+#include "image/FileIo.h"
 #include "image/HexText.h"
 #include "options/Options.h"
 #include "serial_number/SerialNumber.h"
@@ -383,14 +383,14 @@ bool LoadCfg(MainState& st, std::string_view content) {
 }
 
 bool LoadCfgFile(MainState& st) {
-    const BoundedRead file = readBoundedFile(st.configPath, kMaxConfigFileBytes);
-    switch (file.status) {
-        case BoundedRead::kOk:
-            return LoadCfg(st, file.content);
-        case BoundedRead::kTooLong:
+    FilePrefix file;
+    switch (readFilePrefix(st.configPath, kMaxConfigFileBytes, file, true)) {
+        case FileReadResult::ok:
+            return LoadCfg(st, std::string(file.bytes.begin(), file.bytes.end()));
+        case FileReadResult::tooLarge:
             fileDataError(st);
             return false;
-        case BoundedRead::kCannotOpen:
+        case FileReadResult::cannotOpen:
             break;
     }
     st.ui->message("File can't open!");
@@ -398,7 +398,7 @@ bool LoadCfgFile(MainState& st) {
 }
 
 bool writeConfigFile(MainState& st, const std::string& path) {
-    if (!writeWholeFile(path, SaveCfg(st))) {
+    if (!writeFileWhole(path, SaveCfg(st))) {
         st.ui->message("File can't be saved!");
         return false;
     }

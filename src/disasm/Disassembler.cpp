@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/MainState.h"
-#include "config/WholeFile.h"
+#include "image/FileIo.h"
 
 namespace qzr {
 
@@ -178,7 +178,7 @@ bool saveDisassembly(MainState& st, std::string_view text, const std::string& pa
         out += kCrLf;
         start = next;
     }
-    if (!writeWholeFile(path, out)) {
+    if (!writeFileWhole(path, out)) {
         st.ui->message("File can't be saved!");
         return false;
     }

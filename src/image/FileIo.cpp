@@ -67,7 +67,7 @@ bool writeAll(int fd, const uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-bool writeFileWhole(const std::string& path, std::span<const uint8_t> content) {
+bool writeFileWhole(const std::string& path, std::span<const uint8_t> content, FileFlush flush) {
     if (path.empty()) return false;
     static std::atomic<unsigned> counter{0};
     const fs::path target(path);
@@ -77,17 +77,18 @@ bool writeFileWhole(const std::string& path, std::span<const uint8_t> content) {
             .string();
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    // No fsync: the rename already makes the file appear whole or not at all, and a save must stay fast.
     bool ok = writeAll(fd, content.data(), content.size());
+    if (ok && flush == FileFlush::toDisk) ok = ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     return ok;
 }
 
-bool writeFileWhole(const std::string& path, std::string_view content) {
+bool writeFileWhole(const std::string& path, std::string_view content, FileFlush flush) {
     return writeFileWhole(
-        path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(content.data()), content.size()));
+        path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(content.data()), content.size()),
+        flush);
 }
 
 }  // namespace qzr

@@ -30,9 +30,14 @@ struct FilePrefix {
 FileReadResult readFilePrefix(const std::string& path, std::size_t maxBytes, FilePrefix& out,
                               bool wholeOnly = false);
 
+// Whether a written file is flushed to disk before it replaces the old one: project files that must survive
+// a power cut are; data-file saves, which must stay fast, are not (the rename still makes them whole).
+enum class FileFlush { none, toDisk };
+
 // Writes a whole file or nothing: the content goes to a new file in the same folder, which then replaces
 // `path`. Returns false (and leaves any existing file untouched) when something failed.
-bool writeFileWhole(const std::string& path, std::span<const uint8_t> content);
-bool writeFileWhole(const std::string& path, std::string_view content);
+bool writeFileWhole(const std::string& path, std::span<const uint8_t> content,
+                    FileFlush flush = FileFlush::toDisk);
+bool writeFileWhole(const std::string& path, std::string_view content, FileFlush flush = FileFlush::toDisk);
 
 }  // namespace qzr

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "image/FileIo.h"
 #include "image/HexText.h"
 
 namespace qzr {
@@ -27,32 +28,6 @@ void appendHex(std::string& out, uint8_t b) {
     out += kHexDigits[b & 0x0F];
 }
 
-// Writes `content` to a temporary file beside `path` and renames it over `path`: the file is there whole or
-// not changed at all.
-bool writeWholeFile(const std::string& path, const std::string& content) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    (void)::fchmod(fd, 0644);  // mkstemp creates the file for the owner only
-    const char* p = content.data();
-    std::size_t left = content.size();
-    bool ok = true;
-    while (left > 0) {
-        const ssize_t w = ::write(fd, p, left);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        p += w;
-        left -= static_cast<std::size_t>(w);
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
-}
 
 // Reads at most `limit` bytes; nullopt when the file cannot be read or is longer.
 std::optional<std::string> readBounded(const std::string& path, std::size_t limit) {
@@ -197,7 +172,7 @@ QtpWriteResult BtnQtpFileClick(MainState& st, SerialNoFields& fields, const QtpF
     }
     SerialNumberState advanced = st.serial;
     const std::string content = buildQtpFile(advanced, parts);
-    if (!writeWholeFile(path, content)) {
+    if (!writeFileWhole(path, content)) {
         ui.message("File can't be saved!");
         return QtpWriteResult::NotWritten;
     }
