@@ -4,6 +4,7 @@
 #include "cli/Cli.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
+#include "image/FileIo.h"
 
 namespace qzr::cli {
 
@@ -43,6 +44,9 @@ void registerImageCommands(std::vector<CommandSpec>& commands) {
 }
 
 int applyLoadOption(Context& ctx, const std::string& file) {
+    // A configuration file given to -l is loaded as -c loads it, so that a failed load ends the run with
+    // status 2 (the data loader takes a configuration over even when its content is refused).
+    if (fileExtension(file) == "CFG") return applyConfigOption(ctx, file);
     if (!FileOpen1Execute(ctx.st, file)) {
         ctx.err << "-l " << file << ": the data file was not loaded\n";
         return kExitUsage;

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -400,6 +401,9 @@ TEST(ConfigCli, SaveConfigAndLoadItWithC) {
         test::runCli({"-l", dir.file("good.cfg"), "save-config", dir.file("l.cfg")});
     EXPECT_EQ(viaLoad.status, 0) << viaLoad.out << viaLoad.err;
     EXPECT_EQ(test::readFile(dir.file("l.cfg")), copy);
+    // ... and a configuration whose load fails ends the run with status 2 there too.
+    EXPECT_EQ(test::runCli({"-l", dir.file("bad.cfg"), "save-config", dir.file("m.cfg")}).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("m.cfg")));
 
     EXPECT_EQ(test::runCli({"save-config", dir.file("no/dir.cfg")}).status, 1);
     EXPECT_EQ(test::runCli({"save-config"}).status, 2);
