@@ -101,7 +101,11 @@ int VirtualWriter::Write(const uint8_t* buffer, int count) {
     if (!open_) return -1;
     // Whatever the box said before has reached the line by now.
     promote();
-    for (int i = 0; i < count; ++i) receive(buffer[i]);
+    const auto now = pacing_ ? std::chrono::steady_clock::now() : TimePoint{};
+    for (int i = 0; i < count; ++i) {
+        if (pacing_) hostLineFreeAt_ = std::max(now, hostLineFreeAt_) + kByteTime;
+        receive(buffer[i]);
+    }
     return count;
 }
 
@@ -159,8 +163,8 @@ void VirtualWriter::reply(uint8_t b) {
     }
     TimePoint at{};
     if (pacing_) {
-        const auto now = std::chrono::steady_clock::now();
-        at = std::max(now + kByteTime, lineFreeAt_) + kByteTime;
+        // After the byte being answered has arrived, and after the answers before it.
+        at = std::max(hostLineFreeAt_, lineFreeAt_) + kByteTime;
         lineFreeAt_ = at;
     }
     pending_.emplace_back(b, at);

@@ -104,7 +104,8 @@ class VirtualWriter final : public CommPort {
     void setChip(const VirtualChip& chip);
     void setFaults(const Faults& faults);
     Faults faults() const;
-    // Answers arrive at the line rate (about 87 us a byte) instead of at once.
+    // Answers arrive at the line rate (about 87 us a byte) instead of at once; a byte the program sends
+    // reaches the box one byte time after the line to the box is free, and is answered after that.
     void setLinePacing(bool on);
 
     // The record.
@@ -157,6 +158,7 @@ class VirtualWriter final : public CommPort {
     std::deque<std::pair<uint8_t, TimePoint>> pending_;  // answered, not yet on the line
     std::deque<uint8_t> arrived_;                        // on the line, waiting to be read
     TimePoint lineFreeAt_{};
+    TimePoint hostLineFreeAt_{};  // when the last byte sent to the box has reached it (paced)
 
     std::vector<Exchange> exchanges_;
     std::vector<std::array<uint8_t, 32>> downloads_;
