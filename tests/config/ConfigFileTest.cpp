@@ -84,7 +84,8 @@ TEST(ConfigReader, LinesKeysAndWords) {
     EXPECT_TRUE(s.ReadLine());
     EXPECT_EQ(s.line(), "last");
 
-    CfgReader longLine(std::string(kMaxConfigLineBytes + 1, 'a') + "\nKey: 1\n");
+    const std::string tooLong = std::string(kMaxConfigLineBytes + 1, 'a') + "\nKey: 1\n";
+    CfgReader longLine(tooLong);  // the reader views the text: it must outlive the reader
     EXPECT_EQ(longLine.SearchStr("Key:"), 0u);
     EXPECT_TRUE(longLine.failed());
 }
