@@ -129,6 +129,21 @@ int WriterLink::waitReply(uint8_t& b) {
 
 namespace {
 
+// What a byte with bit 7 set means where it ends an exchange: 0xB8 done, 0xFD adapter error, 0xFE nothing
+// in the socket, anything else an unexpected reply.
+int endByteResult(uint8_t b) {
+    switch (b) {
+        case wb::kDone:
+            return lrDone;
+        case wb::kAdapterError:
+            return lrAdapterError;
+        case wb::kNoChip:
+            return lrNoChip;
+        default:
+            return lrBadReply;
+    }
+}
+
 int toResult(WriterLink::WaitResult r) {
     return r == WriterLink::WaitResult::Timeout ? lrTimeout : lrStopped;
 }
@@ -146,18 +161,7 @@ int WriterLink::SendHeader(int count) {
     }
     uint8_t b = 0;
     if (int r = waitReply(b); r != lrDone) return r;
-    switch (b) {
-        case wb::kReady:
-            return lrReady;
-        case wb::kDone:
-            return lrDone;
-        case wb::kAdapterError:
-            return lrAdapterError;
-        case wb::kNoChip:
-            return lrNoChip;
-        default:
-            return lrBadReply;
-    }
+    return b == wb::kReady ? lrReady : endByteResult(b);
 }
 
 int WriterLink::Read8BitData(int count) {
@@ -202,18 +206,11 @@ int WriterLink::Read7BitData(int count) {
         uint8_t b = 0;
         const bool got = ReadByte(b);
         if (got) {
-            if (b == wb::kDone) {
+            if (b & 0x80) {
                 running = false;
-                if (i < count - 1) result = lrBadReply;
-            } else if (b == wb::kAdapterError) {
-                running = false;
-                result = lrAdapterError;
-            } else if (b == wb::kNoChip) {
-                running = false;
-                result = lrNoChip;
-            } else if (b & 0x80) {
-                running = false;
-                result = lrBadReply;
+                result = endByteResult(b);
+                // The end byte after count - 1 data bytes still completes the stream.
+                if (result == lrDone && i < count - 1) result = lrBadReply;
             } else if (i < count) {
                 transfer[i++] = b;
                 start = clockTicks();
@@ -239,17 +236,9 @@ int WriterLink::ReadWriterID(int maxChars) {
         uint8_t b = 0;
         const bool got = ReadByte(b);
         if (got) {
-            if (b == wb::kDone) {
+            if (b & 0x80) {
                 running = false;
-            } else if (b == wb::kAdapterError) {
-                running = false;
-                result = lrAdapterError;
-            } else if (b == wb::kNoChip) {
-                running = false;
-                result = lrNoChip;
-            } else if (b & 0x80) {
-                running = false;
-                result = lrBadReply;
+                result = endByteResult(b);
             } else if (i < maxChars) {
                 st_.link.writerIdText.push_back(static_cast<char>(b));
                 ++i;
