@@ -30,8 +30,9 @@ void ResetData(MainState& st) {
 }
 
 bool selectDevice(MainState& st, std::string_view name) {
-    MainState probe;
-    if (GetICInfo(probe, name) < 0) return false;
+    const auto table = deviceTable();
+    if (std::none_of(table.begin(), table.end(), [&](const DeviceRecord& r) { return name == r.name; }))
+        return false;
     st.deviceListText = std::string(name);
     st.optionBytes.fill(0x7F);
     ResetData(st);

@@ -94,6 +94,7 @@ bool FillDataBuffer(MainState& st, const FillDialogTexts& texts) {
 }
 
 bool FillEepromBuffer(MainState& st, const FillDialogTexts& texts) {
+    if (!st.device.hasEeprom()) return false;  // the command is disabled for such devices
     fillDialogDefaults(st, true);
     if (!checkFillTexts(st, texts)) return false;
     for (uint32_t a = st.fill.fillStart; a <= st.fill.fillEnd; ++a) {

@@ -127,6 +127,11 @@ TEST_F(BufferCommands, FillEeprom) {
     EXPECT_FALSE(fillEeprom("0", "80", "1"));
     EXPECT_EQ(ui.log, (Log{"Error: Data is a invalid value!", "Error: End address is a invalid value!"}));
     EXPECT_EQ(st.image.eepromByte(0), 0xA5);
+
+    // A device without EEPROM takes nothing, even if the disabled command is reached.
+    device("QZR-D10");
+    EXPECT_FALSE(fillEeprom("0", "0", "1"));
+    EXPECT_EQ(st.image.eepromByte(0), 0);
 }
 
 }  // namespace
