@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -21,12 +20,6 @@ namespace qzr {
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
-
-std::string hexByte(unsigned value) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02X", value & 0xFFu);
-    return buf;
-}
 
 // A text kept on one line of the file: line breaks inside it become blanks.
 std::string oneLine(std::string text) {
@@ -314,14 +307,13 @@ std::string SaveCfg(MainState& st) {
     put("COM port: " + oneLine(st.link.portEntry));
     put("Device name: " + oneLine(st.deviceListText));
     std::string serialBytes;
-    for (int k = n - 1; k >= 0; --k) serialBytes += hexByte(s.number[static_cast<std::size_t>(k)]);
+    for (int k = n - 1; k >= 0; --k) serialBytes += hexDigits(s.number[static_cast<std::size_t>(k)], 2);
     put("Serial mode: " + std::string(s.serialMode ? "1" : "0") + " " + std::to_string(s.startAddress) + " " +
         std::to_string(n) + " " + serialBytes + " " + std::to_string(s.increment) + " " +
         std::to_string(static_cast<int>(s.mode)) + " " + std::to_string(static_cast<int>(s.byteOrder)));
-    put("Option code: " + hexByte(st.optionBytes[0]) + " " + hexByte(st.optionBytes[1]) + " " +
-        hexByte(st.optionBytes[2]) + " " + hexByte(st.optionBytes[3]));
+    put("Option code: " + hexByteList(st.optionBytes));
     std::string id;
-    for (uint8_t b : st.image.idArea()) id += hexByte(b) + " ";
+    for (uint8_t b : st.image.idArea()) id += hexDigits(b, 2) + " ";
     put("ID code: " + id);
     auto bit = [](bool on) { return std::string(on ? "1" : "0"); };
     put("Keep option: " + bit(st.settings.keepOptions));

@@ -1,22 +1,16 @@
 #include "disasm/Disassembler.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/MainState.h"
 #include "image/FileIo.h"
+#include "image/HexText.h"
 
 namespace qzr {
 
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
-
-std::string hex(unsigned value, int digits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
-    return buf;
-}
 
 std::string padded(std::string text, std::size_t width) {
     if (text.size() < width) text.append(width - text.size(), ' ');
@@ -28,7 +22,7 @@ std::string reg_replace(unsigned r) {
     static constexpr const char* kNames[] = {"IAR", "RTCC",  "PCL",   "STATUS",
                                              "MSR", "PORTA", "PORTB", "PORTC"};
     if (r < 8) return kNames[r];
-    return hex(r, 3) + "H";
+    return hexDigits(r, 3) + "H";
 }
 
 // "," and the bit: STATUS bits 0 to 4 by their flag names, every other bit as its digit.
@@ -39,15 +33,15 @@ std::string add_bit(unsigned r, unsigned b) {
 }
 
 std::string literal(unsigned value) {
-    return hex(value, 3) + "H";
+    return hexDigits(value, 3) + "H";
 }
 std::string address(unsigned value) {
-    return hex(value, 4) + "H";
+    return hexDigits(value, 4) + "H";
 }
 
 DecodedWord undefinedWord(unsigned op) {
     if (op == 0x10) return {";TBD", ";100xH", true};
-    return {";TBD", hex(op, 3) + "xxH", true};
+    return {";TBD", hexDigits(op, 3) + "xxH", true};
 }
 
 }  // namespace
@@ -104,8 +98,8 @@ DecodedWord decodeWord(uint16_t word) {
 
 std::string instructionLine(uint16_t addr, uint16_t word) {
     const DecodedWord d = decodeWord(word);
-    return padded(d.mnemonic, 8) + padded(d.operand, 16) + ";" + hex(addr, 4) + "    " +
-           hex(word & 0x3FFFu, 4) + kCrLf;
+    return padded(d.mnemonic, 8) + padded(d.operand, 16) + ";" + hexDigits(addr, 4) + "    " +
+           hexDigits(word & 0x3FFFu, 4) + kCrLf;
 }
 
 std::string equ_table() {
@@ -149,7 +143,7 @@ std::string disassembleProgram(const MainState& st) {
         }
         if (previousUndefined) {
             text += ";" + std::string(28, '-') + kCrLf;
-            text += "        ORG     " + hex(static_cast<unsigned>(a), 4) + "H" + kCrLf;
+            text += "        ORG     " + hexDigits(static_cast<unsigned>(a), 4) + "H" + kCrLf;
         }
         previousUndefined = false;
         text += "        " + instructionLine(static_cast<uint16_t>(a), value);

@@ -1,7 +1,6 @@
 #include "image/BufferCommands.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/MainState.h"
 #include "image/HexText.h"
@@ -10,12 +9,6 @@
 namespace qzr {
 
 namespace {
-
-std::string upperHex(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%X", v);
-    return buf;
-}
 
 // Runs the dialog's checks on OK; fills st.fill and returns true when they pass.
 bool checkFillTexts(MainState& st, const FillDialogTexts& texts) {
@@ -73,7 +66,7 @@ FillDialogTexts fillDialogDefaults(MainState& st, bool eeprom) {
         st.fill.defaultEnd = st.device.romLastAddress;
         st.fill.maxData = 0x3FFF;
     }
-    return FillDialogTexts{"0", upperHex(st.fill.defaultEnd), upperHex(st.fill.maxData)};
+    return FillDialogTexts{"0", hexText(st.fill.defaultEnd), hexText(st.fill.maxData)};
 }
 
 bool FillDataBuffer(MainState& st, const FillDialogTexts& texts) {

@@ -1,5 +1,7 @@
 #include "image/HexText.h"
 
+#include <cstdio>
+
 #include "app/MainState.h"
 
 namespace qzr {
@@ -20,6 +22,36 @@ HexParse parseHex(std::string_view text) {
         value = value * 16 + digit;  // wraps like the 32-bit original on over-long texts
     }
     return HexParse{value, true};
+}
+
+namespace {
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+}  // namespace
+
+std::string hexDigits(uint32_t value, int digits) {
+    std::string text(static_cast<std::size_t>(digits > 0 ? digits : 0), '0');
+    for (auto it = text.rbegin(); it != text.rend(); ++it, value >>= 4) *it = kHexDigits[value & 0x0F];
+    return text;
+}
+
+std::string hexText(uint32_t value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%X", value);
+    return buf;
+}
+
+void appendHexByte(std::string& out, uint8_t b) {
+    out += kHexDigits[b >> 4];
+    out += kHexDigits[b & 0x0F];
+}
+
+std::string hexByteList(std::span<const uint8_t> bytes) {
+    std::string text;
+    for (uint8_t b : bytes) {
+        if (!text.empty()) text += ' ';
+        appendHexByte(text, b);
+    }
+    return text;
 }
 
 uint32_t HexToInt(MainState& st, std::string_view text) {

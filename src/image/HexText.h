@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace qzr {
@@ -18,5 +20,14 @@ HexParse parseHex(std::string_view text);
 
 // The same, leaving the validity in st.hexTextValid.
 uint32_t HexToInt(MainState& st, std::string_view text);
+
+// Hexadecimal output is upper case. The low `digits` digits of `value`, zero-padded.
+std::string hexDigits(uint32_t value, int digits);
+// Without padding (7FF, FF).
+std::string hexText(uint32_t value);
+// Appends the two digits of a byte.
+void appendHexByte(std::string& out, uint8_t b);
+// Two digits per byte, separated by single blanks ("7F 5F 00 00").
+std::string hexByteList(std::span<const uint8_t> bytes);
 
 }  // namespace qzr

@@ -1,10 +1,10 @@
 #include "operations/OperationEngine.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/MainState.h"
 #include "device/DeviceCatalogue.h"
+#include "image/HexText.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
@@ -15,18 +15,6 @@ namespace qzr {
 namespace {
 
 constexpr uint8_t kContinuationBit = 0x40;
-
-std::string hex4(unsigned v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%04X", v & 0xFFFFu);
-    return b;
-}
-
-std::string hex2(unsigned v) {
-    char b[4];
-    std::snprintf(b, sizeof b, "%02X", v & 0xFFu);
-    return b;
-}
 
 }  // namespace
 
@@ -312,8 +300,8 @@ bool OperationEngine::blankCheck() {
     for (int n = 0; n < words; ++n) {
         const Word w = st_.image.transferWord(static_cast<std::size_t>(n));
         if (!isBlankWord(w, hbm)) {
-            mark(line, "Data ........ not blank at (" + hex4(static_cast<unsigned>(n)) +
-                           "H), Data = " + hex4(wordValue(w)) + "H !!");
+            mark(line, "Data ........ not blank at (" + hexDigits(static_cast<unsigned>(n), 4) +
+                           "H), Data = " + hexDigits(wordValue(w), 4) + "H !!");
             closeSequence();
             finish(true);
             return false;
@@ -339,7 +327,7 @@ bool OperationEngine::programId() {
         const int word = st_.link.writeFailIndex / 2;
         fail(line,
              word > 4 ? std::string("Checksum program fail !!")
-                      : "ID program fail at address " + hex4(static_cast<unsigned>(word)) + " !!",
+                      : "ID program fail at address " + hexDigits(static_cast<unsigned>(word), 4) + " !!",
              true);
         return false;
     }
@@ -409,8 +397,9 @@ bool OperationEngine::verifyData() {
         unsigned buffer = wordValue(image);
         // In protect mode the bits left out of the comparison show as 1.
         if (plan_.protectMode) buffer |= st_.device.coreType == 3 ? 0x079F : 0x0F9F;
-        mark(line, "Data verify error at " + hex4(static_cast<unsigned>(n)) + "H");
-        say(ViewLine::Eeprom, "IC=" + hex4(wordValue(chip)) + "H, Buffer=" + hex4(buffer) + "H");
+        mark(line, "Data verify error at " + hexDigits(static_cast<unsigned>(n), 4) + "H");
+        say(ViewLine::Eeprom,
+            "IC=" + hexDigits(wordValue(chip), 4) + "H, Buffer=" + hexDigits(buffer, 4) + "H");
         closeSequence();
         finish(true);
         return false;
@@ -462,8 +451,8 @@ bool OperationEngine::verifyEeprom() {
         const uint8_t chip = t[static_cast<std::size_t>(a)];
         if (image == chip) continue;
         // Shown in the lines' current colour, not red.
-        say(line, "EEPROM data verify error at " + hex4(static_cast<unsigned>(a)) + "H");
-        say(ViewLine::Option, "IC=" + hex2(chip) + "H, Buffer=" + hex2(image) + "H");
+        say(line, "EEPROM data verify error at " + hexDigits(static_cast<unsigned>(a), 4) + "H");
+        say(ViewLine::Option, "IC=" + hexDigits(chip, 2) + "H, Buffer=" + hexDigits(image, 2) + "H");
         closeSequence();
         finish(false);
         return false;
@@ -554,13 +543,13 @@ bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progress
         switch (reply) {
             case wb::kReady:
                 if (p % 32 == 1 && !stopped())
-                    view_.setProgress(progressLine, hex4(static_cast<unsigned>(p / 2)));
+                    view_.setProgress(progressLine, hexDigits(static_cast<unsigned>(p / 2), 4));
                 break;
             case wb::kProgramDone:
                 say(line, texts.done);
                 return !stopped();
             case wb::kProgramFail:
-                say(progressLine, hex4(static_cast<unsigned>(p / 2)));
+                say(progressLine, hexDigits(static_cast<unsigned>(p / 2), 4));
                 fail(line, texts.fail, true);
                 return false;
             case wb::kNoChip:

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/MainState.h"
+#include "image/HexText.h"
 #include "options/Options.h"
 
 namespace qzr {
@@ -13,22 +14,6 @@ namespace {
 
 constexpr std::size_t kIdTextBytes = 12;
 constexpr std::size_t kChecksumByte = 12;
-
-// Bytes as two-digit upper-case hexadecimal numbers separated by one blank.
-std::string hexBytes(std::span<const uint8_t> bytes) {
-    std::string text;
-    char buf[4];
-    for (uint8_t b : bytes) {
-        if (!text.empty()) text += ' ';
-        std::snprintf(buf, sizeof buf, "%02X", b);
-        text += buf;
-    }
-    return text;
-}
-
-std::string hexByte(uint8_t b) {
-    return hexBytes(std::span<const uint8_t>(&b, 1));
-}
 
 // The value of a hexadecimal digit, or -1.
 int digitValue(char c) {
@@ -47,7 +32,7 @@ char shown(uint8_t b) {
 
 std::string idText(const MainState& st, int mode) {
     const auto id = st.image.idArea().first(kIdTextBytes);
-    if (mode == kIdModeHex) return hexBytes(id);
+    if (mode == kIdModeHex) return hexByteList(id);
     std::string text;
     for (uint8_t b : id) {
         if (b == 0) break;
@@ -58,7 +43,7 @@ std::string idText(const MainState& st, int mode) {
 
 std::string idChecksumText(const MainState& st, int mode) {
     const auto sum = st.image.idArea().subspan(kChecksumByte, 4);
-    if (mode == kIdModeHex) return hexBytes(sum);
+    if (mode == kIdModeHex) return hexByteList(sum);
     const uint8_t hbm = st.device.highByteMask;
     if (sum[0] == 0x7F && sum[1] == hbm && sum[2] == 0x7F && sum[3] == hbm) return "Blank";
     std::string text;
@@ -149,20 +134,20 @@ int VerifyIdChecksum(const MainState& st) {
 IdExtendedView idExtendedView(const MainState& st) {
     const auto id = st.image.idArea();
     IdExtendedView v;
-    v.writerId = hexByte(id[16]);
-    v.writerModel = hexByte(id[24]);
-    v.firmwareVersion = hexByte(id[25]);
-    v.gangWriterId = hexByte(id[22]);
-    v.gangWriterModel = hexByte(id[20]);
-    v.gangWriterVersion = hexByte(id[21]);
-    v.dump = hexBytes(id.subspan(16, 16));
+    v.writerId = hexDigits(id[16], 2);
+    v.writerModel = hexDigits(id[24], 2);
+    v.firmwareVersion = hexDigits(id[25], 2);
+    v.gangWriterId = hexDigits(id[22], 2);
+    v.gangWriterModel = hexDigits(id[20], 2);
+    v.gangWriterVersion = hexDigits(id[21], 2);
+    v.dump = hexByteList(id.subspan(16, 16));
     std::array<uint8_t, 8> user{};
     std::copy(st.optionBytes.begin(), st.optionBytes.end(), user.begin());
     std::copy(st.options.readOptionBytes.begin(), st.options.readOptionBytes.end(), user.begin() + 4);
-    v.userOption = hexBytes(user);
+    v.userOption = hexByteList(user);
     const auto aux = st.image.auxArea();
-    v.bodyOption0 = hexBytes(aux.first(8));
-    v.bodyOption1 = hexBytes(aux.subspan(8, 8));
+    v.bodyOption0 = hexByteList(aux.first(8));
+    v.bodyOption1 = hexByteList(aux.subspan(8, 8));
     return v;
 }
 

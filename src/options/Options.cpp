@@ -1,19 +1,13 @@
 #include "options/Options.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/MainState.h"
+#include "image/HexText.h"
 
 namespace qzr {
 
 namespace {
-
-std::string hex4(uint32_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFFu);
-    return buf;
-}
 
 // Byte-sum of a word held as a low half L and a high half H: (W & 0xFF) + (W >> 8).
 uint32_t byteSum(uint8_t low, uint8_t high) {
@@ -125,7 +119,7 @@ std::string memoryChecksumDigits(const MainState& st) {
     const bool digits = text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) {
                             return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
                         });
-    return digits ? text : hex4(memoryChecksum(st));
+    return digits ? text : hexDigits(memoryChecksum(st), 4);
 }
 
 void CalChecksum(MainState& st) {
@@ -156,9 +150,9 @@ void CalChecksum(MainState& st) {
     }
 
     o.memoryChecksum = static_cast<uint16_t>(memory);
-    o.memoryChecksumText = hex4(memory);
-    o.protectChecksumText = hex4(protect);
-    o.optionChecksumText = hex4(options + data);
+    o.memoryChecksumText = hexDigits(memory, 4);
+    o.protectChecksumText = hexDigits(protect, 4);
+    o.optionChecksumText = hexDigits(options + data, 4);
     st.views->refreshChecksums();
 }
 
@@ -168,9 +162,7 @@ void ClearOption(MainState& st) {
 }
 
 std::string optionBytesText(const std::array<uint8_t, 4>& b) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02X %02X %02X %02X", b[0], b[1], b[2], b[3]);
-    return buf;
+    return hexByteList(b);
 }
 
 std::string optionStatusMessage(uint8_t status) {

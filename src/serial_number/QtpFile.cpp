@@ -1,14 +1,7 @@
 #include "serial_number/QtpFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "image/FileIo.h"
 #include "image/HexText.h"
@@ -21,28 +14,11 @@ constexpr uint32_t kEepromRecordBase = 0x4200;  // record address of EEPROM byte
 constexpr uint8_t kProgramMarker = 0x31;        // RTWI opcode byte beside each serial byte
 constexpr uint8_t kEepromMarker = 0x00;
 
-const char kHexDigits[] = "0123456789ABCDEF";
-
-void appendHex(std::string& out, uint8_t b) {
-    out += kHexDigits[b >> 4];
-    out += kHexDigits[b & 0x0F];
-}
-
-
-// Reads at most `limit` bytes; nullopt when the file cannot be read or is longer.
+// Reads at most `limit` bytes of a regular file; nullopt when it cannot be read or is longer.
 std::optional<std::string> readBounded(const std::string& path, std::size_t limit) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return std::nullopt;
-    std::string content;
-    std::array<char, 65536> buffer;
-    while (f) {
-        f.read(buffer.data(), buffer.size());
-        const std::size_t got = static_cast<std::size_t>(f.gcount());
-        if (content.size() + got > limit) return std::nullopt;
-        content.append(buffer.data(), got);
-    }
-    if (f.bad()) return std::nullopt;
-    return content;
+    FilePrefix file;
+    if (readFilePrefix(path, limit, file, true) != FileReadResult::ok) return std::nullopt;
+    return std::string(file.bytes.begin(), file.bytes.end());
 }
 
 // The QTP status label: the path without everything up to and including its first separator.
@@ -106,7 +82,7 @@ std::string qtpRecord(const SerialNumberState& serial) {
     std::string record = ":";
     uint32_t sum = 0;
     const auto put = [&](uint8_t b) {
-        appendHex(record, b);
+        appendHexByte(record, b);
         sum += b;
     };
     put(static_cast<uint8_t>(2 * n));
@@ -118,7 +94,7 @@ std::string qtpRecord(const SerialNumberState& serial) {
         put(serial.number[static_cast<std::size_t>(k)]);
         put(marker);
     }
-    appendHex(record, static_cast<uint8_t>((0x100 - (sum & 0xFF)) & 0xFF));
+    appendHexByte(record, static_cast<uint8_t>((0x100 - (sum & 0xFF)) & 0xFF));
     record += "\r\n";
     return record;
 }

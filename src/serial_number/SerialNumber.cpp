@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <optional>
 
 #include "image/HexText.h"
@@ -68,8 +67,6 @@ void fitStartValue(std::string& value, int n) {
     padLeft(value, width);
 }
 
-const char kHexDigits[] = "0123456789ABCDEF";
-
 }  // namespace
 
 int serialByteCount(const SerialNumberState& serial) {
@@ -97,8 +94,7 @@ std::string serialNumberText(const SerialNumberState& serial) {
     for (int i = n - 1; i >= 0; --i) {
         if (i % 2 == 1) text += ' ';
         const uint8_t b = serial.number[static_cast<std::size_t>(i)];
-        text += kHexDigits[b >> 4];
-        text += kHexDigits[b & 0x0F];
+        appendHexByte(text, b);
     }
     return text;
 }
@@ -182,14 +178,11 @@ bool SerialNoAfterGoodRun(MainState& st) {
 SerialNoFields FillSerialNoFields(const SerialNumberState& serial) {
     SerialNoFields f;
     const int n = serialByteCount(serial);
-    char address[16];
-    std::snprintf(address, sizeof address, "%04X", static_cast<unsigned>(serial.startAddress));
-    f.startAddress = address;
+    f.startAddress = hexDigits(serial.startAddress, 4);
     f.noOfByte = std::to_string(n);
     for (int i = n - 1; i >= 0; --i) {
         const uint8_t b = serial.number[static_cast<std::size_t>(i)];
-        f.startValue += kHexDigits[b >> 4];
-        f.startValue += kHexDigits[b & 0x0F];
+        appendHexByte(f.startValue, b);
     }
     f.increment = std::to_string(serial.increment);
     f.mode = serial.mode;
