@@ -73,6 +73,10 @@ std::vector<std::string> presentSerialDevices(const std::string& devDir) {
     return all;
 }
 
+bool samePortEntry(const std::string& a, const std::string& b) {
+    return upper(a) == upper(b);
+}
+
 std::string resolvePortEntry(const std::string& entry, const std::string& devDir) {
     const auto n = comPortNumber(entry);
     if (!n) return entry;

@@ -15,6 +15,9 @@ std::optional<int> comPortNumber(const std::string& entry);
 // The text messages show for an entry: ComN and "virtual" in capitals (COM3), a device path as given.
 std::string portDisplayName(const std::string& entry);
 
+// Whether two entries name the same port (entries compare without regard to case).
+bool samePortEntry(const std::string& a, const std::string& b);
+
 // The serial devices present, in the order ComN counts them: /dev/ttyUSB*, then /dev/ttyACM*, then
 // /dev/ttyS*, each group in numeric order. Only character devices count.
 std::vector<std::string> presentSerialDevices(const std::string& devDir = "/dev");

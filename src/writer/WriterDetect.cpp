@@ -11,11 +11,6 @@ namespace qzr {
 
 namespace {
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // Makes (or keeps) the port object for the entry.
 void choosePort(MainState& st, const std::string& target) {
     LinkState& link = st.link;
@@ -142,7 +137,7 @@ int WriterLink::CheckWriter() {
 
 int PortChanged(MainState& st) {
     LinkState& link = st.link;
-    if (link.portError || !link.Comm1 || upper(link.portEntry) != upper(link.openEntry)) {
+    if (link.portError || !link.Comm1 || !samePortEntry(link.portEntry, link.openEntry)) {
         CheckComPort(st);
         if (link.portError) return 0;
     }
