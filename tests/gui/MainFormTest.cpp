@@ -5,19 +5,15 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "GuiTestApp.h"
 #include "app/ui/MainForm.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
 namespace {
 
-int argc = 1;
-char arg0[] = "test_gui";
-char* argv[] = {arg0, nullptr};
-
 QApplication& app() {
-    static QApplication a(argc, argv);
-    return a;
+    return qzr::test::guiApp();
 }
 
 TEST(MainForm, StartsWithTitleAndDeviceList) {
