@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -222,7 +223,10 @@ void BufferView::reload() {
 bool BufferView::editCell(int row, int col) {
     if (row < 1 || col < 1 || row >= rowCount() || col >= columnCount()) return false;
     const QString text = model_->cell(row, col);
+    const QPointer<BufferView> alive(this);
     const uint32_t result = runner_(this, text);
+    // While the editor was open the view may have been closed or reloaded with fewer rows.
+    if (!alive || row >= rowCount()) return false;
     const std::size_t index = rules_.indexAt(row, col);
     if (!rules_.edit(st_, index, text.toStdString(), result)) return false;
     model_->setCell(row, col, QString::fromStdString(rules_.cellText(st_.image, index)));
