@@ -47,7 +47,7 @@ struct BufferGridRules;
 // What the two buffer views share: a snapshot of the image in a table `StringGrid1` and the double-click
 // edit.
 //
-// Cell coordinates follow the described grid: row 0 is the header row, column 0 the address column, cells
+// Cell coordinates are those of the whole grid: row 0 is the header row, column 0 the address column, cells
 // start at row 1, column 1. In the table the header row and the address column are the Qt headers, so
 // the model's index (r, c) is the grid's cell (r + 1, c + 1).
 class BufferView : public QWidget {
@@ -66,7 +66,7 @@ class BufferView : public QWidget {
 
     void setWordEditorRunner(WordEditorRunner runner) { runner_ = std::move(runner); }
 
-    // The grid as described: rows with the header row, columns with the address column, and any cell's text
+    // The whole grid: rows with the header row, columns with the address column, and any cell's text
     // (headers and addresses included).
     int rowCount() const;
     int columnCount() const;
