@@ -31,6 +31,9 @@ public:
     // The commands that depend on the device (erase for flash, the four EEPROM commands) are enabled or
     // disabled from the device fields.
     virtual void refreshDeviceCommands() {}
+    // The device, port and handshake choices changed in the state (a configuration file was loaded, the
+    // writer check switched the handshake off): the lists show them again.
+    virtual void refreshSelections() {}
 };
 
 }  // namespace qzr

@@ -354,6 +354,7 @@ bool LoadCfg(MainState& st, std::string_view content) {
         return false;
     }
     apply(st, values);
+    st.views->refreshSelections();
 
     std::error_code ec;
     const std::string& name = st.dataFileName;

@@ -99,6 +99,7 @@ int WriterLink::CheckWriter() {
                     link.writerVersion = versionFromIdText(link.writerIdText);
                     if (switchesHandshakeOff(link.writerIdText, link.writerVersion)) {
                         link.handshake = "None";
+                        st_.views->refreshSelections();
                         CheckComPort(st_);  // re-opened without flow control
                         if (link.portError) {
                             // The re-open failed (its message has been shown): there is no connection now.
