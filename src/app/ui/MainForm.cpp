@@ -34,6 +34,7 @@
 #include "app/ShellCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/GuiUserInterface.h"
+#include "app/ui/MainFormCommands.h"
 #include "config/ConfigFile.h"
 #include "device/DeviceCatalogue.h"
 #include "image/BufferCommands.h"
@@ -182,6 +183,8 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     refreshDeviceCommands();
     actions_["FileSaveAsItem"]->setEnabled(false);
     rebuildRecentMenu();
+    installProjectCommands(*this);
+    installWriterCommands(*this);
     connect(comboBox2_, &QComboBox::currentIndexChanged, this, [this] { ComboBox2Change(); });
     connect(comboBox1_, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
     connect(handShake_, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
@@ -223,7 +226,21 @@ QAction* TMainForm::toolAction(const char* name, const QString& hint, void (TMai
     return a;
 }
 
-void TMainForm::later(const QString& caption) {
+void TMainForm::setCommand(const QString& name, std::function<void()> handler) {
+    commands_[name] = std::move(handler);
+}
+
+QAction* TMainForm::action(const QString& name) const {
+    const auto it = actions_.find(name.toStdString());
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void TMainForm::runCommand(const QString& name, const QString& caption) {
+    const auto it = commands_.find(name);
+    if (it != commands_.end()) {
+        guarded(it->second);
+        return;
+    }
     QString text = caption;
     text.remove('&');
     st_.ui->message(text.trimmed().toStdString() + ": not in this version of the desktop program yet.");
@@ -242,7 +259,8 @@ void TMainForm::buildMenus() {
     menuAction(file, "LoadConfig1", "Load Config File ", &M::LoadConfig1Click, QKeySequence("Ctrl+L"));
     menuAction(file, "FileSaveItem", "Save Config File", &M::FileSaveItemClick, QKeySequence("Ctrl+S"));
     menuAction(file, "FileSaveAsItem", "Save Disassmble", nullptr);
-    connect(actions_["FileSaveAsItem"], &QAction::triggered, this, [this] { later("Save Disassmble"); });
+    connect(actions_["FileSaveAsItem"], &QAction::triggered, this,
+            [this] { runCommand("FileSaveAsItem", "Save Disassmble"); });
     recentMenu_ = file->addMenu("&Recent Files");
     recentMenu_->setObjectName("RecentFiles1");
     file->addSeparator();
@@ -324,7 +342,7 @@ void TMainForm::buildMenus() {
                              "HelpAbout1",
                              "VersionInfo1"}) {
         QAction* a = actions_[name];
-        connect(a, &QAction::triggered, this, [this, a] { later(a->text()); });
+        connect(a, &QAction::triggered, this, [this, a] { runCommand(a->objectName(), a->text()); });
     }
 
     // The standard arrangements of the child windows.
@@ -411,7 +429,7 @@ void TMainForm::buildToolBar() {
                              "tbVerifyProtect", "tbProgramID", "tbProgramMemory", "tbProgramOption",
                              "tbWriteEEPROM", "tbAutoProgram", "tbAutoProgramNoBlankCheck"}) {
         QAction* a = actions_[name];
-        connect(a, &QAction::triggered, this, [this, a] { later(a->toolTip()); });
+        connect(a, &QAction::triggered, this, [this, a] { runCommand(a->objectName(), a->toolTip()); });
     }
     bar->addSeparator();
 
@@ -429,7 +447,7 @@ void TMainForm::buildToolBar() {
     bar->addWidget(handShake_);
     auto* force = toolAction("ForceWrite", "Force Write", nullptr);
     force->setText("Force Write");
-    connect(force, &QAction::triggered, this, [this] { later("Force Write"); });
+    connect(force, &QAction::triggered, this, [this] { runCommand("ForceWrite", "Force Write"); });
     bar->addAction(force);
     force->setVisible(false);
 }
@@ -537,7 +555,7 @@ void TMainForm::buildPanel() {
         auto* b = new QPushButton("Enable", panel2_);
         b->setObjectName(name);
         eng->addWidget(b, rowIndex, 1);
-        connect(b, &QPushButton::clicked, this, [this, caption] { later(caption); });
+        connect(b, &QPushButton::clicked, this, [this, name, caption] { runCommand(name, caption); });
     };
     button("QtpSim", 0, "QTP Sim");
     button("FlashPgmTest", 1, "Flash Pgm test");
@@ -550,6 +568,9 @@ void TMainForm::buildPanel() {
         e->setMaximumWidth(60);
         eng->addWidget(e, rowIndex, 1);
         eng->addWidget(label((std::string("lb") + name + "Unit").c_str(), unit, panel2_), rowIndex, 2);
+        connect(e, &QLineEdit::textChanged, this, [this, name] {
+            if (commands_.count(name)) runCommand(name, name);
+        });
     };
     field("PulseWidth", 3, "Write pulse width:", "x 0.2ms", st_.panel.pulseWidthText);
     field("EraseWidth", 4, "Erase pulse width:", "x 0.1ms", st_.panel.eraseWidthText);
@@ -807,6 +828,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             actions_["CounterMode1"]->trigger();
             return true;
         }
+        if (name == "Label3") {
+            if (commands_.count(name)) runCommand(name, name);
+            return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -837,6 +862,7 @@ void TMainForm::recreateIdWindow() {
     // The ID window comes with the ID editor; until then its copy in the main window is kept current.
     IDLabelShow(st_);
     refreshLabels();
+    if (onRecreateIdWindow) onRecreateIdWindow();
 }
 
 void TMainForm::recreateProgramWindow() {
@@ -884,6 +910,7 @@ void TMainForm::recreateEepromWindow(bool exists) {
 void TMainForm::closeDisassembly() {
     st_.disassemblyOpen = false;
     actions_["FileSaveAsItem"]->setEnabled(false);
+    if (onCloseDisassembly) onCloseDisassembly();
 }
 
 void TMainForm::refreshLabels() {

@@ -60,6 +60,28 @@ class TMainForm : public QMainWindow {
     void ClearEEPROMBuffer1Click();
     void LoadQTPFile1Click();
 
+    // --- for the windows built in other files (MainFormCommands.h) ---
+    // Registers what a command does, by the name of its menu entry, button or control ("Label3" for the
+    // double-click on "Serial Port :", "PulseWidth" / "EraseWidth" for a change of their text). A command
+    // without one says that it is not in this version yet. Handlers run guarded (a writer error shows its
+    // text).
+    void setCommand(const QString& name, std::function<void()> handler);
+    QAction* action(const QString& name) const;
+    FileChooser& chooser() const { return *chooser_; }
+    // Puts a view into the multiple-document area, freed when closed.
+    QMdiSubWindow* addChild(QWidget* view, const QSize& size);
+    // The main window's labels and status bar from the state.
+    void refreshLabels();
+    void refreshStatus();
+    // Runs `task` (which may wait on the writer) off the UI thread; the window keeps painting with its
+    // controls disabled until the task ends. An exception of the task is thrown here.
+    void runWriterTask(const std::function<void()>& task);
+    // Runs a handler; a writer error ends it with its text shown instead of ending the program.
+    void guarded(const std::function<void()>& handler);
+    // What the ID-window and disassembly hooks do beyond the main window's own labels and flags.
+    std::function<void()> onRecreateIdWindow;
+    std::function<void()> onCloseDisassembly;
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -78,17 +100,11 @@ class TMainForm : public QMainWindow {
     QAction* menuAction(QMenu* menu, const char* name, const QString& caption, void (TMainForm::*handler)(),
                         const QKeySequence& shortcut = {});
     QAction* toolAction(const char* name, const QString& hint, void (TMainForm::*handler)());
-    void later(const QString& caption);
+    void runCommand(const QString& name, const QString& caption);
 
     void FormShow();
     void ComboBox1Change();
     void ComboBox2Change();
-
-    // Runs `task` (which may wait on the writer) off the UI thread; the window keeps painting with its
-    // controls disabled until the task ends.
-    void runWriterTask(const std::function<void()>& task);
-    // Runs a handler; a writer error ends it with its text shown instead of ending the program.
-    void guarded(const std::function<void()>& handler);
 
     // ViewHooks, on the UI thread.
     void recreateIdWindow();
@@ -97,13 +113,10 @@ class TMainForm : public QMainWindow {
     void reloadEepromWindow();
     void recreateEepromWindow(bool exists);
     void closeDisassembly();
-    void refreshLabels();
     void enableSingleAreaCommands(bool enabled, bool menuItemsToo);
     void refreshDeviceCommands();
     void showSelections();
-    void refreshStatus();
     void refreshPortTips();
-    QMdiSubWindow* addChild(QWidget* view, const QSize& size);
 
     // Recent files and the data-file watch.
     void rememberRecent(const QString& path);
@@ -128,6 +141,7 @@ class TMainForm : public QMainWindow {
     QPointer<TMDIChild> programView_;
     QPointer<TEEDataForm> eepromView_;
     std::map<std::string, QAction*> actions_;
+    std::map<QString, std::function<void()>> commands_;
     std::map<std::string, QLabel*> labels_;
     QMenu* recentMenu_ = nullptr;
     QWidget* panel2_ = nullptr;

@@ -1,0 +1,18 @@
+#pragma once
+
+namespace qzr::gui {
+
+class TMainForm;
+
+// The commands whose windows live in their own files register themselves with the main window here
+// (TMainForm::setCommand), once, when it is created.
+
+// The project editors: fill, option editor, ID window and editor, counter, settings, disassembly window and
+// the customer information sheet.
+void installProjectCommands(TMainForm& form);
+
+// The writer at work: the progress dialog and every writer command, Read IC, the download, the serial-number
+// dialog, the engineering panel and the about and version windows.
+void installWriterCommands(TMainForm& form);
+
+}  // namespace qzr::gui

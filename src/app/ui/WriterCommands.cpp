@@ -1,0 +1,8 @@
+#include "app/ui/MainForm.h"
+#include "app/ui/MainFormCommands.h"
+
+namespace qzr::gui {
+
+void installWriterCommands(TMainForm& /*form*/) {}
+
+}  // namespace qzr::gui
