@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableView>
 #include <cstdlib>
 #include <deque>
@@ -285,6 +286,33 @@ TEST(MainForm, WorkerMessagesReachTheUserOnTheUiThread) {
     EXPECT_EQ(ui.seen[0].first, "Firmware V3.30");
     EXPECT_EQ(ui.seen[1].first, "Error: Read error!!");
     EXPECT_EQ(ui.seen[0].second, std::this_thread::get_id());
+}
+
+}  // namespace
+
+namespace {
+
+// A data file rewritten on disk (as a build does) is reported in the status bar and reloaded on request.
+TEST(MainForm, ADataFileChangedOnDiskCanBeReloaded) {
+    Started s;
+    s.pickDevice("QZR-D10");
+    const auto data = s.dir.path() / "prog.bin";
+    std::ofstream(data, std::ios::binary) << std::string(2048, '\0');
+    s.form->loadFile(QString::fromStdString(data.string()));
+    auto* reload = s.get<QWidget>("btReload");
+    EXPECT_TRUE(reload->isHidden());
+
+    std::ofstream(data, std::ios::binary) << std::string(2048, '\x01');
+    std::filesystem::last_write_time(data, std::filesystem::last_write_time(data) + std::chrono::seconds(5));
+    for (int i = 0; i < 500 && reload->isHidden(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_FALSE(reload->isHidden());
+    EXPECT_TRUE(s.label("lbStatusData").contains("changed on disk"));
+    EXPECT_EQ(s.cell("TMDIChild", 1, 1), "0000");
+
+    static_cast<QPushButton*>(reload)->click();
+    EXPECT_EQ(s.cell("TMDIChild", 1, 1), "0101");
+    EXPECT_TRUE(reload->isHidden());
 }
 
 }  // namespace
