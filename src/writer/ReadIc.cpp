@@ -211,18 +211,21 @@ class Reader {
         CommLink& link = writer_.link();
         link.PurgeIn();
         link.PurgeOut();
-        for (uint8_t byte : header) {
+        for (std::size_t h = 0; h < header.size(); ++h) {
             timer_.count = 0;
             timer_.start();
             if (!waitForCts(link)) return fail(ReadIcLine::Label3, connectTimeout(5));
-            link.Write(&byte, 1);
+            // Whatever came in before the stream is dropped before the header's last byte goes out: the
+            // writer answers only after it, so none of its bytes can be lost. The output is not purged
+            // again: it holds nothing but the header, and a purge would throw away what the writer has
+            // not taken yet.
+            if (h + 1 == header.size()) link.PurgeIn();
+            link.Write(&header[h], 1);
             timer_.stop();
         }
 
         timer_.count = 0;
         timer_.start();
-        link.PurgeIn();
-        link.PurgeOut();
         std::size_t i = 0;
         int shown = 0;
         std::array<uint8_t, 256> chunk{};
