@@ -25,7 +25,9 @@ namespace {
 
 const char* kUsage =
     "usage: qzr-writer-cli [-d NAME] [-c FILE] [-l FILE] [-y] [-p PORT] [--handshake MODE] [--show-time] "
-    "COMMAND [COMMAND ...]";
+    "COMMAND [COMMAND ...]\n"
+    "       qzr-writer-cli [-d NAME] emulate [LINK] [FAULT...]   (FAULT: no-chip, adapter-error, class1, class2, "
+    "fail-at=K, silence-after=N, wrong-reply=HH, id=TEXT)";
 
 }  // namespace
 
@@ -84,6 +86,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     registerWriterCommands(commands);
     registerOperationCommands(commands);
     registerReadCommands(commands);
+    registerEmulateCommands(commands);
 
     // Every command is parsed before any runs: a bad one means none runs.
     std::vector<Action> actions;

@@ -79,6 +79,7 @@ void registerSerialCommands(std::vector<CommandSpec>& commands);     // serial, 
 void registerWriterCommands(std::vector<CommandSpec>& commands);     // detect
 void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer operations
 void registerReadCommands(std::vector<CommandSpec>& commands);       // read, download
+void registerEmulateCommands(std::vector<CommandSpec>& commands);    // emulate
 
 // Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
 int applyConfigOption(Context& ctx, const std::string& file);
