@@ -17,7 +17,7 @@ struct Options {
     std::optional<std::string> config;     // -c
     std::optional<std::string> load;       // -l
     bool yes = false;                      // -y
-    std::string port = "Com1";             // -p
+    std::optional<std::string> port;       // -p; without it the port of -c / -l stands, else Com1
     std::optional<std::string> handshake;  // --handshake
     bool showTime = false;                 // --show-time
 };

@@ -5,6 +5,7 @@
 #include "app/MainState.h"
 #include "device/DeviceCatalogue.h"
 #include "image/HexText.h"
+#include "operations/OperationDispatch.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
@@ -104,7 +105,9 @@ int OperationEngine::sendHeader() {
     return stopped() ? lrStopped : writer_.SendHeader(10);
 }
 int OperationEngine::read7Bit(int count) {
-    return stopped() ? lrStopped : writer_.Read7BitData(count);
+    // Every byte the step compares must have come: a stream one byte short would leave the last byte of
+    // the exchange before in the transfer area, and that could pass a comparison it should fail.
+    return stopped() ? lrStopped : writer_.Read7BitDataWhole(count);
 }
 int OperationEngine::read8Bit(int count) {
     return stopped() ? lrStopped : writer_.Read8BitData(count);
@@ -179,6 +182,11 @@ RunOutcome OperationEngine::run() {
 
 OperationEngine::Precheck OperationEngine::prechecks() {
     const SerialNumberState& sn = st_.serial;
+    // What the window makes unreachable is refused here too, whichever front end started the run.
+    if (const std::string refusal = operationRefusal(st_, st_.operation.operationType); !refusal.empty()) {
+        failShown(ViewLine::Data, refusal, false);
+        return Precheck::Failed;
+    }
     // The serial number goes into RTWI words of program memory: each of them must still be one.
     if (sn.serialMode && plan_.isAuto && sn.target == SerialTarget::ProgramMemory) {
         for (int i = 0; i < serialByteCount(sn); ++i) {
@@ -324,9 +332,10 @@ bool OperationEngine::programId() {
     const int w = writeData(wordsOfHeader() * 2 + 2);
     if (w == lrWriteDone) return true;
     if (w == lrWriteFail) {
+        // Words 0-5 carry the ID bytes 0-11; words 6 and 7 the checksum.
         const int word = st_.link.writeFailIndex / 2;
         fail(line,
-             word > 4 ? std::string("Checksum program fail !!")
+             word > 5 ? std::string("Checksum program fail !!")
                       : "ID program fail at address " + hexDigits(static_cast<unsigned>(word), 4) + " !!",
              true);
         return false;

@@ -286,10 +286,14 @@ TEST_F(EngineTest, ProgrammingFailuresReportWhere) {
     box.setFaults({.failAtByte = 8});
     EXPECT_EQ(run(OperationType::ProgramIdChecksum), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Id, "ID program fail at address 0004 !!", true, true});
-    box.setFaults({.failAtByte = 10});  // word 5: the checksum words
-    box.insertChipFor(st.device);
-    EXPECT_EQ(run(OperationType::ProgramIdChecksum), RunOutcome::Failed);
-    expectShown(view.model(), {ViewLine::Id, "Checksum program fail !!", true, true});
+    // Words 0-5 hold the ID bytes 0-11, words 6 and 7 the checksum.
+    for (const auto& [failAt, text] :
+         {std::pair{10, "ID program fail at address 0005 !!"}, std::pair{12, "Checksum program fail !!"}}) {
+        box.setFaults({.failAtByte = failAt});
+        box.insertChipFor(st.device);
+        EXPECT_EQ(run(OperationType::ProgramIdChecksum), RunOutcome::Failed);
+        expectShown(view.model(), {ViewLine::Id, text, true, true});
+    }
     // Without pair mode the answer follows byte 8 alone: still word 4.
     box.setIdText(" HRP021A V3.10");
     st.link.writerVersion.clear();

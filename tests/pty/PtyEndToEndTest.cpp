@@ -182,6 +182,27 @@ TEST_F(PtyEndToEnd, WriterFaultsEndTheRunWithTheirTexts) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("y.bin")));
 }
 
+TEST_F(PtyEndToEnd, WithoutDashPThePortOfTheConfigurationStands) {
+    const std::string a = dir.file("a.cfg"), b = dir.file("b.cfg"), c = dir.file("c.cfg");
+    const std::string prog = dir.file("prog.bin");
+    writeFile(prog, programBytes());
+    ASSERT_EQ(cli({"-d", "QZR-D10", "-l", prog, "save-config", a}).status, 0);
+    std::string text = readFile(a);
+    ASSERT_NE(text.find("COM port: " + server.devicePath() + "\r\n"), std::string::npos) << text;
+    const CliResult r = runCli({"-c", a, "detect"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.rfind("Connect OK!\n", 0), 0u) << r.out;
+
+    text.replace(text.find(server.devicePath()), server.devicePath().size(), "Com5");
+    writeFile(b, text);
+    for (const auto& [port, expected] : {std::pair<std::string, std::string>{"", "Com5"}, {"Com3", "Com3"}}) {
+        std::vector<std::string> args = {"-c", b, "save-config", c};
+        if (!port.empty()) args.insert(args.begin(), {"-p", port});
+        ASSERT_EQ(runCli(args).status, 0);
+        EXPECT_NE(readFile(c).find("COM port: " + expected + "\r\n"), std::string::npos) << port;
+    }
+}
+
 // The program itself: `emulate LINK` in one process, `read` through the link in another.
 TEST(PtyEmulateCommand, ServesTheBoxOnALinkUntilInterrupted) {
     TempDir dir;

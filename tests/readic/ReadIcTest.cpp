@@ -201,23 +201,63 @@ TEST_F(ReadIcTest, BytesWithBit7InTheProgramStreamAreSkipped) {
     for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(st.image.programArea()[i], chip.program[i]) << i;
 }
 
-TEST_F(ReadIcTest, SurplusProgramBytesBeforeTheEndByteAreDropped) {
+TEST_F(ReadIcTest, SurplusProgramBytesBeforeTheEndByteAreDroppedUpToWhatTheBufferHolds) {
     select("QZR-D59");
     const int d = st.device.programByteCount;
-    tap->onHeader = [this, d](const std::array<uint8_t, 10>& h) {
+    // Up to 11 extra data bytes are kept in the buffer and not used; one more and the stream is no
+    // program memory, so the read cannot go on for ever on a line that keeps sending.
+    for (const int extra : {11, 12}) {
+        st.icReadDone = false;
+        box->insertChipFor(st.device);
+        tap->onHeader = [this, d, extra](const std::array<uint8_t, 10>& h) {
+            tap->transform = nullptr;
+            if (test::TapPort::isProgramRead(h)) {
+                tap->transform = [d, extra](int index, uint8_t b) {
+                    std::vector<uint8_t> out;
+                    if (index == d) out.assign(static_cast<std::size_t>(extra), 0x01);
+                    out.push_back(b);
+                    return out;
+                };
+            }
+        };
+        if (extra == 11) {
+            EXPECT_EQ(read(), ReadIcOutcome::Done);
+            EXPECT_TRUE(st.icReadDone);
+            EXPECT_EQ(st.image.programArea()[static_cast<std::size_t>(d)], 0x7F);
+        } else {
+            EXPECT_EQ(read(), ReadIcOutcome::Failed);
+            EXPECT_FALSE(st.icReadDone);
+            EXPECT_EQ(lines().back(), "red Label3: Read error!!");
+        }
+    }
+    // So does a line that sends nothing but skipped bytes.
+    tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
         tap->transform = nullptr;
         if (test::TapPort::isProgramRead(h)) {
-            tap->transform = [d](int index, uint8_t b) {
-                std::vector<uint8_t> out;
-                if (index == d) out.assign(40, 0x01);  // 40 extra data bytes before the end byte
-                out.push_back(b);
-                return out;
-            };
+            tap->transform = [](int, uint8_t) { return std::vector<uint8_t>(300, 0x90); };
         }
     };
-    EXPECT_EQ(read(), ReadIcOutcome::Done);
-    EXPECT_TRUE(st.icReadDone);
-    EXPECT_EQ(st.image.programArea()[static_cast<std::size_t>(d)], 0x7F);
+    EXPECT_EQ(read(), ReadIcOutcome::Failed);
+    EXPECT_EQ(lines().back(), "red Label3: Read error!!");
+}
+
+TEST_F(ReadIcTest, AStopRequestBetweenStagesSendsNothingMore) {
+    select("QZR-D01");
+    // The window is closed as the ID stage ends.
+    struct StopView final : ReadIcView {
+        ReadIcWorker* worker = nullptr;
+        void showLine(ReadIcLine, const std::string& text, bool) override {
+            if (text == read_text::kIdOk) worker->requestStop();
+        }
+    } stopView;
+    ASSERT_TRUE(beginReadIc(st));
+    box->clearRecord();
+    ReadIcWorker worker(st, stopView);
+    stopView.worker = &worker;
+    worker.start();
+    EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
+    EXPECT_EQ(box->exchanges().size(), 1u);  // the ID read only
+    EXPECT_FALSE(st.icReadDone);
 }
 
 TEST_F(ReadIcTest, AnswersOfTheChipAreWordedPerStage) {
