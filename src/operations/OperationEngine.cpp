@@ -38,8 +38,10 @@ OperationEngine::OperationEngine(MainState& st, CommLink& link, Clock& clock, Op
 
 void OperationEngine::show(ViewLine line, const std::string& text) {
     if (stopped()) return;
-    view_.setVisible(line, true);
+    // The text first: a line that appears never shows, even for a moment, what it said before (a progress
+    // address of the step before).
     view_.setText(line, text);
+    view_.setVisible(line, true);
 }
 
 void OperationEngine::say(ViewLine line, const std::string& text) {
@@ -59,8 +61,9 @@ void OperationEngine::fail(ViewLine line, const std::string& text, bool allowCon
 
 void OperationEngine::failShown(ViewLine line, const std::string& text, bool allowContinue) {
     if (stopped()) return;
+    mark(line, text);
     view_.setVisible(line, true);
-    fail(line, text, allowContinue);
+    finish(allowContinue);
 }
 
 void OperationEngine::finish(bool allowContinue) {

@@ -20,31 +20,31 @@ TEST_F(EngineTest, AutoProgramOfAnOtpDeviceShowsEveryStep) {
     loadProject();
     ASSERT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
     EXPECT_EQ(withoutProgress(view.events()), (Lines{"stTitle: Auto-program",
-                                                     "lbBlankCheckMsg shown",
                                                      "lbBlankCheckMsg: Blank Check -> Check ID & Checksum",
+                                                     "lbBlankCheckMsg shown",
                                                      "lbBlankCheckMsg: Blank Check -> Check Options",
                                                      "lbBlankCheckMsg: Blank check -> check data",
                                                      "lbBlankCheckMsg: Blank check OK.",
-                                                     "lbIDMsg shown",
                                                      "lbIDMsg: Program ID...",
                                                      "lbIDMsg shown",
                                                      "lbIDMsg: Verify ID && Checksum",
+                                                     "lbIDMsg shown",
                                                      "lbIDMsg: ID && checksum program and verify OK",
-                                                     "lbDataMsg shown",
                                                      "lbDataMsg: Program data...",
-                                                     "lbEEMsg shown",
-                                                     "lbEEMsg: ",
-                                                     "lbDataMsg: Data program Ok",
                                                      "lbDataMsg shown",
+                                                     "lbEEMsg: ",
+                                                     "lbEEMsg shown",
+                                                     "lbDataMsg: Data program Ok",
                                                      "lbDataMsg: Verify data ...",
+                                                     "lbDataMsg shown",
                                                      "lbEEMsg: ",
                                                      "lbEEMsg shown",
                                                      "lbDataMsg: Data program && verify OK",
                                                      "lbEEMsg hidden",
-                                                     "lbOptionMsg shown",
                                                      "lbOptionMsg: Program Option ...",
                                                      "lbOptionMsg shown",
                                                      "lbOptionMsg: Verify Option ...",
+                                                     "lbOptionMsg shown",
                                                      "lbOptionMsg: OPTION program && verify OK",
                                                      "Continue on",
                                                      "Exit on"}));
@@ -390,8 +390,8 @@ TEST_F(EngineTest, AutoProgramPrechecks) {
     EXPECT_EQ(run(OperationType::AutoProgram), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Data, "Data memory are blank or error", true, false});
     EXPECT_EQ(box.probeCount(), 0);
-    EXPECT_EQ(view.events(), (Lines{"stTitle: Auto-program", "lbDataMsg shown", "lbDataMsg red",
-                                    "lbDataMsg: Data memory are blank or error", "Exit on"}));
+    EXPECT_EQ(view.events(), (Lines{"stTitle: Auto-program", "lbDataMsg red",
+                                    "lbDataMsg: Data memory are blank or error", "lbDataMsg shown", "Exit on"}));
 
     // One word is enough.
     st.image.setProgramWord(0x200, splitWord(0x0001));

@@ -3,6 +3,7 @@
 
 #include "EngineFixture.h"
 #include "operations/OperationDispatch.h"
+#include "support/TestFiles.h"
 
 namespace qzr::test {
 namespace {
@@ -101,6 +102,15 @@ TEST_F(EngineTest, AWriterThatDoesNotIdentifyItselfEndsThePairModeOfTheOneBefore
     EXPECT_EQ(run(OperationType::ProgramIdChecksum), RunOutcome::Passed);
     EXPECT_EQ(st.link.writerIdText, "");
     EXPECT_EQ(st.link.writerVersion, "");
+}
+
+TEST(CliProgress, ALineThatAppearsNeverShowsTheProgressAddressOfTheStepBefore) {
+    // The EEPROM verify shows lbOptionMsg again, which the programming filled with addresses.
+    const CliResult r = runCli({"-d", "QZR-D01", "-p", "virtual", "program-eeprom"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Program EEPROM\nProgram EEPROM data...\nEEPROM data program Ok\nVerify EEPROM data...\n"
+              "EEPROM data program & verify OK\n");
 }
 
 }  // namespace
