@@ -90,6 +90,11 @@ void VirtualWriter::settle(bool look) {
     promote();
 }
 
+void VirtualWriter::look() const {
+    // Looking at the record is looking at the line: what was written has gone out by then.
+    const_cast<VirtualWriter*>(this)->settle(true);
+}
+
 void VirtualWriter::PurgeIn() {
     std::lock_guard lock(mutex_);
     settle(false);
@@ -193,7 +198,7 @@ void VirtualWriter::insertChipFor(const DeviceFields& device) {
 
 VirtualChip VirtualWriter::chip() const {
     std::lock_guard lock(mutex_);
-    const_cast<VirtualWriter*>(this)->settle(true);
+    look();
     return box_.chip();
 }
 
@@ -219,25 +224,25 @@ void VirtualWriter::setLinePacing(bool on) {
 
 std::vector<VirtualWriter::Exchange> VirtualWriter::exchanges() const {
     std::lock_guard lock(mutex_);
-    const_cast<VirtualWriter*>(this)->settle(true);
+    look();
     return box_.exchanges();
 }
 
 std::vector<std::array<uint8_t, 32>> VirtualWriter::downloads() const {
     std::lock_guard lock(mutex_);
-    const_cast<VirtualWriter*>(this)->settle(true);
+    look();
     return box_.downloads();
 }
 
 int VirtualWriter::probeCount() const {
     std::lock_guard lock(mutex_);
-    const_cast<VirtualWriter*>(this)->settle(true);
+    look();
     return box_.probeCount();
 }
 
 int VirtualWriter::idRequestCount() const {
     std::lock_guard lock(mutex_);
-    const_cast<VirtualWriter*>(this)->settle(true);
+    look();
     return box_.idRequestCount();
 }
 

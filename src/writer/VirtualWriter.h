@@ -86,6 +86,7 @@ class VirtualWriter final : public CommPort {
     // answers whose time has come arrive. `look`: the program looks at the line, so everything it wrote has
     // gone out (without pacing; with pacing only time decides).
     void settle(bool look);
+    void look() const;  // settle(true) for the record's accessors (the caller holds the lock)
     void promote();
 
     mutable std::mutex mutex_;

@@ -19,6 +19,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Polls pred every millisecond for at most ten seconds; false when it never held.
+template <typename P>
+bool eventually(P pred) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
 // Records what the read shows, from whichever thread.
 class RecordingReadView final : public ReadIcView {
   public:
@@ -371,7 +382,7 @@ TEST_F(ReadIcTest, StopRequestEndsASilentReadWithoutTextOrFurtherExchanges) {
     };
     ReadIcWorker worker(st, view);  // the one-second timer: a time-out would take seconds and show a text
     worker.start();
-    while (box->exchanges().size() < 4) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(eventually([&] { return box->exchanges().size() >= 4; }));
     worker.requestStop();
     EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
     EXPECT_TRUE(worker.finished());
@@ -395,7 +406,7 @@ TEST_F(ReadIcTest, StopDuringAnExchangeOfTheProtocolEndsAtOnce) {
     };
     ReadIcWorker worker(st, view);
     worker.start();
-    while (box->exchanges().empty()) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(eventually([&] { return !box->exchanges().empty(); }));
     worker.requestStop();
     EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
     EXPECT_TRUE(lines().empty());
@@ -450,7 +461,7 @@ TEST(ReadIcTimer, CountsTicksOnlyWhileRunning) {
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(timer.count.load(), 0);
     timer.start();
-    while (timer.count.load() < 3) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(eventually([&] { return timer.count.load() >= 3; }));
     timer.stop();
     const int stopped = timer.count.load();
     std::this_thread::sleep_for(30ms);
