@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -244,19 +245,25 @@ TEST(PtyEmulateCommand, ServesTheBoxOnALinkUntilInterrupted) {
     std::string blank;
     for (int n = 0; n < 1024; ++n) blank += "\xFF\x3F";
     EXPECT_EQ(readFile(out), blank);
+    // Programmed and verified through the link, the chip reads back byte-exact.
+    const CliResult programmed = runCli({"-y", "-c", writeProject(dir), "-p", link, "auto", "verify"});
+    EXPECT_EQ(programmed.status, 0) << programmed.out << programmed.err;
+    EXPECT_EQ(runCli({"-d", "QZR-D10", "-p", link, "read", out, "verify"}).status, 0);
+    const auto image = programBytes();
+    EXPECT_EQ(readFile(out), std::string(image.begin(), image.end()));
 
+    // The process ends on SIGINT: its pidfd becomes readable when it has ended (bounded wait).
+    const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    ASSERT_GE(pidFd, 0);
     kill(pid, SIGINT);
-    int status = 0;
-    for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
-        pollfd p{pipeFd[0], POLLIN, 0};
-        poll(&p, 1, 50);  // bounded: about ten seconds in all
-    }
+    pollfd p{pidFd, POLLIN, 0};
+    const bool ended = poll(&p, 1, 10000) == 1;
+    close(pidFd);
     close(pipeFd[0]);
-    if (waitpid(pid, &status, WNOHANG) == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        FAIL() << "emulate did not end on SIGINT";
-    }
+    int status = 0;
+    if (!ended) kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(ended) << "emulate did not end on SIGINT";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
