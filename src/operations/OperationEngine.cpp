@@ -107,10 +107,12 @@ std::string OperationEngine::withStepTime(const std::string& text) {
 int OperationEngine::sendHeader() {
     return stopped() ? lrStopped : writer_.SendHeader(10);
 }
-int OperationEngine::read7Bit(int count) {
-    // Every byte the step compares must have come: a stream one byte short would leave the last byte of
-    // the exchange before in the transfer area, and that could pass a comparison it should fail.
-    return stopped() ? lrStopped : writer_.Read7BitDataWhole(count);
+int OperationEngine::read7Bit(int count, bool everyByte) {
+    if (stopped()) return lrStopped;
+    // The protocol lets a stream end one byte short. Where the step compares every byte (the program
+    // memory), that last byte would be the one of the exchange before (after programming: the image itself),
+    // so such a stream must not pass. The ID and option reads compare bytes well inside the stream.
+    return everyByte ? writer_.Read7BitDataWhole(count) : writer_.Read7BitData(count);
 }
 int OperationEngine::read8Bit(int count) {
     return stopped() ? lrStopped : writer_.Read8BitData(count);
@@ -302,7 +304,7 @@ bool OperationEngine::blankCheck() {
     // Program memory.
     say(line, "Blank check -> check data");
     header(kAreaProgram, kKindRead, plan_.lastStep != LastStep::BlankCheckData);
-    r = read7Bit(st_.device.programByteCount);
+    r = read7Bit(st_.device.programByteCount, true);
     if (r != lrDone) {
         failStatus(line, r, "Connect timeout!!", "Writer error!!");
         return false;
@@ -395,7 +397,7 @@ bool OperationEngine::verifyData() {
         view_.setVisible(ViewLine::Eeprom, true);
     }
     header(kAreaProgram, kKindRead, plan_.lastStep != LastStep::DataVerify);
-    const int r = read7Bit(st_.device.programByteCount);
+    const int r = read7Bit(st_.device.programByteCount, true);
     if (r != lrDone) {
         failStatus(line, r, "Connect timeout!!", "Writer Error!!");
         return false;

@@ -100,7 +100,7 @@ class WriterLink {
     // lrDone also when only count - 1 bytes came; fewer: lrBadReply. Surplus bytes are read and dropped.
     int Read7BitData(int count);
     // As Read7BitData, but a stream that ends one byte short is lrBadReply too: for callers that use every
-    // byte (the reads of the operation engine and of Read IC).
+    // byte (the program-memory reads of the engine, the 7-bit reads of Read IC).
     int Read7BitDataWhole(int count);
     // Sends header byte 0 (the caller set it to 0xAD) and appends up to maxChars received characters to
     // writerIdText (the caller empties it first).

@@ -68,16 +68,18 @@ TEST_F(EngineTest, WhatTheWindowDisablesIsRefusedWithoutTouchingTheWriter) {
     }
 }
 
-TEST_F(EngineTest, AReadStreamOneByteShortNeverPasses) {
-    // The end byte in place of the last data byte: the last byte in the transfer area would be the one of
-    // the exchange before (after programming, the image itself).
+TEST_F(EngineTest, AProgramMemoryStreamOneByteShortNeverPasses) {
+    // The end byte in place of the last data byte of the run's last read. In a program-memory read the
+    // last byte in the transfer area would be the one of the exchange before (after programming, the
+    // image itself). The option read compares only bytes 0-3 of its 8, so there it does no harm.
     struct Case {
         OperationType type;
         ViewLine line;
-        const char* text;
+        const char* text;  // empty: the run passes
     };
     for (const Case& c : {Case{OperationType::ProgramData, ViewLine::Data, "Writer Error!!"},
-                          Case{OperationType::BlankCheck, ViewLine::BlankCheck, "Writer error!!"}}) {
+                          Case{OperationType::BlankCheck, ViewLine::BlankCheck, "Writer error!!"},
+                          Case{OperationType::ProgramOptions, ViewLine::Option, ""}}) {
         loadProject();
         box.insertChipFor(st.device);
         ASSERT_EQ(run(c.type), RunOutcome::Passed);  // the writer is identified: later runs only probe
@@ -88,6 +90,10 @@ TEST_F(EngineTest, AReadStreamOneByteShortNeverPasses) {
         InjectLink link(box);
         link.replaceReadAt = counter.readCount - 2;  // the last data byte of the last read
         link.replaceWith = wb::kDone;
+        if (*c.text == '\0') {
+            EXPECT_EQ(run(c.type, &link), RunOutcome::Passed);
+            continue;
+        }
         EXPECT_EQ(run(c.type, &link), RunOutcome::Failed);
         expectFailure(view.model(), c.line, c.text, true);
     }
