@@ -252,6 +252,22 @@ TEST_F(ReadIcTest, SurplusProgramBytesBeforeTheEndByteAreDroppedUpToWhatTheBuffe
     EXPECT_EQ(lines().back(), "red Label3: Read error!!");
 }
 
+TEST_F(ReadIcTest, EveryByteOfTheIdReadIsKeptSoEveryByteMustCome) {
+    select("QZR-D01");
+    // The end byte in place of the last of the 32 ID bytes: the protocol would let it pass, but the
+    // ID area would keep a byte of the exchange before.
+    tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
+        tap->transform = nullptr;
+        if (h[5] == kAreaId) {
+            tap->transform = [](int index, uint8_t b) {
+                return std::vector<uint8_t>{index == 31 ? uint8_t{0xB8} : b};
+            };
+        }
+    };
+    EXPECT_EQ(read(), ReadIcOutcome::Failed);
+    EXPECT_EQ(lines(), std::vector<std::string>{"red Label2: Writer Error!!"});
+}
+
 TEST_F(ReadIcTest, AStopRequestBetweenStagesSendsNothingMore) {
     select("QZR-D01");
     // The window is closed as the ID stage ends.
