@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <ostream>
@@ -26,6 +27,28 @@ extern "C" void wakeServer(int) {
         [[maybe_unused]] const ssize_t n = ::write(fd, &b, 1);
     }
 }
+
+// While it lives, SIGINT, SIGTERM and SIGHUP wake the server instead of ending the process.
+class InterruptWakes {
+  public:
+    explicit InterruptWakes(int wakeFd) {
+        struct sigaction sa {};
+        sa.sa_handler = wakeServer;
+        sigemptyset(&sa.sa_mask);
+        gWakeFd = wakeFd;
+        for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &sa, &old_[i]);
+    }
+    ~InterruptWakes() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &old_[i], nullptr);
+        gWakeFd = -1;
+    }
+    InterruptWakes(const InterruptWakes&) = delete;
+    InterruptWakes& operator=(const InterruptWakes&) = delete;
+
+  private:
+    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> old_{};
+};
 
 // The settings of the box that the command's words give.
 struct BoxSetup {
@@ -93,6 +116,8 @@ int emulate(Context& ctx, const std::string& link, const BoxSetup& setup) {
         ctx.err << "Cannot make a pseudo-terminal: " << error << '\n';
         return kExitFailed;
     }
+    // From here on an interrupt ends the serving (and the link is removed), whenever it comes.
+    InterruptWakes interrupts(server.wakeFd());
     server.withBox([&](WriterBox& box) {
         box.insertChipFor(ctx.st.device);
         box.setKind(setup.kind);
@@ -116,20 +141,8 @@ int emulate(Context& ctx, const std::string& link, const BoxSetup& setup) {
     }
     ctx.out << server.devicePath() << '\n' << std::flush;
 
-    struct sigaction sa {};
-    sa.sa_handler = wakeServer;
-    sigemptyset(&sa.sa_mask);
-    struct sigaction oldInt {
-    }, oldTerm{}, oldHup{};
-    gWakeFd = server.wakeFd();
-    sigaction(SIGINT, &sa, &oldInt);
-    sigaction(SIGTERM, &sa, &oldTerm);
-    sigaction(SIGHUP, &sa, &oldHup);
     const bool ok = server.serve();
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
-    sigaction(SIGHUP, &oldHup, nullptr);
-    gWakeFd = -1;
+    const int serveError = errno;
 
     if (!link.empty()) {
         // Removed only while it still points at this run's device.
@@ -139,7 +152,7 @@ int emulate(Context& ctx, const std::string& link, const BoxSetup& setup) {
             ::unlink(link.c_str());
     }
     if (!ok) {
-        ctx.err << "The pseudo-terminal failed: " << std::strerror(errno) << '\n';
+        ctx.err << "The pseudo-terminal failed: " << std::strerror(serveError) << '\n';
         return kExitFailed;
     }
     return kExitOk;
