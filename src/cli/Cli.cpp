@@ -26,8 +26,8 @@ namespace {
 const char* kUsage =
     "usage: qzr-writer-cli [-d NAME] [-c FILE] [-l FILE] [-y] [-p PORT] [--handshake MODE] [--show-time] "
     "COMMAND [COMMAND ...]\n"
-    "       qzr-writer-cli [-d NAME] emulate [LINK] [FAULT...]   (FAULT: no-chip, adapter-error, class1, class2, "
-    "fail-at=K, silence-after=N, wrong-reply=HH, id=TEXT)";
+    "       qzr-writer-cli [-d NAME] emulate [LINK] [FAULT...]\n"
+    "         FAULT: no-chip, adapter-error, class1, class2, fail-at=K, silence-after=N, wrong-reply=HH, id=TEXT";
 
 }  // namespace
 
