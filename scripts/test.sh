@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test; then runs the tests again in a build
-# with AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+# with AddressSanitizer and UndefinedBehaviorSanitizer, and the tests of the worker threads (engine, Read
+# IC, GUI) in a build with ThreadSanitizer; any report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -17,3 +18,14 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 (cd build/sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+
+# ThreadSanitizer: only the test programs whose workers run beside the front end's thread.
+tsan_dirs="operations;readic"
+if [ -d tests/gui ]; then tsan_dirs="$tsan_dirs;gui"; fi
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZR_WERROR=ON -DQZR_TSAN=ON \
+      -DQZR_BUILD_BENCH=OFF "-DQZR_TEST_FOLDERS=$tsan_dirs"
+tsan_targets=()
+for d in ${tsan_dirs//;/ }; do tsan_targets+=("test_$d"); done
+cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+(cd build/tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")

@@ -25,7 +25,9 @@ namespace {
 
 const char* kUsage =
     "usage: qzr-writer-cli [-d NAME] [-c FILE] [-l FILE] [-y] [-p PORT] [--handshake MODE] [--show-time] "
-    "COMMAND [COMMAND ...]";
+    "COMMAND [COMMAND ...]\n"
+    "       qzr-writer-cli [-d NAME] emulate [LINK] [FAULT...]\n"
+    "         FAULT: no-chip, adapter-error, class1, class2, fail-at=K, silence-after=N, wrong-reply=HH, id=TEXT";
 
 }  // namespace
 
@@ -49,9 +51,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         } else if (a == "-y" || a == "--yes") {
             options.yes = true;
         } else if (a == "-p" || a == "--port") {
-            std::optional<std::string> port;
-            ok = value(port);
-            if (ok) options.port = *port;
+            ok = value(options.port);
         } else if (a == "--handshake") {
             ok = value(options.handshake);
             if (ok && *options.handshake != "Default" && *options.handshake != "CTS" && *options.handshake != "None") {
@@ -84,6 +84,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     registerWriterCommands(commands);
     registerOperationCommands(commands);
     registerReadCommands(commands);
+    registerEmulateCommands(commands);
 
     // Every command is parsed before any runs: a bad one means none runs.
     std::vector<Action> actions;
@@ -124,8 +125,12 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (int rc = applyLoadOption(ctx, *options.load); rc != kExitOk) return rc;
     }
     if (options.handshake) st.link.handshake = *options.handshake;
-    st.link.portEntry = options.port;
-    st.link.portName = portDisplayName(options.port);
+    // Without -p the port named by a configuration file (-c, or -l with a .cfg) stands; the state starts
+    // at Com1 when none names one.
+    if (options.port) {
+        st.link.portEntry = *options.port;
+        st.link.portName = portDisplayName(*options.port);
+    }
     st.operation.showProgramTime = options.showTime;
 
     for (Action& action : actions) {

@@ -17,7 +17,7 @@ struct Options {
     std::optional<std::string> config;     // -c
     std::optional<std::string> load;       // -l
     bool yes = false;                      // -y
-    std::string port = "Com1";             // -p
+    std::optional<std::string> port;       // -p; without it the port of -c / -l stands, else Com1
     std::optional<std::string> handshake;  // --handshake
     bool showTime = false;                 // --show-time
 };
@@ -79,6 +79,7 @@ void registerSerialCommands(std::vector<CommandSpec>& commands);     // serial, 
 void registerWriterCommands(std::vector<CommandSpec>& commands);     // detect
 void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer operations
 void registerReadCommands(std::vector<CommandSpec>& commands);       // read, download
+void registerEmulateCommands(std::vector<CommandSpec>& commands);    // emulate
 
 // Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
 int applyConfigOption(Context& ctx, const std::string& file);

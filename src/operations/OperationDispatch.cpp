@@ -40,7 +40,45 @@ bool CheckResetAddr(MainState& st) {
     return st.ui->askAbortIgnore(text);
 }
 
+std::string operationRefusal(const MainState& st, OperationType type) {
+    const bool serialMode = st.serial.serialMode;
+    switch (type) {
+        case OperationType::EraseFlash:
+            if (!st.device.isFlash())
+                return "Erase Flash memory: " + st.device.deviceName + " is not a flash device!!";
+            break;
+        case OperationType::ProgramEeprom:
+            if (!st.device.hasEeprom())
+                return "Program EEPROM data: " + st.device.deviceName + " has no EEPROM!!";
+            break;
+        case OperationType::ProgramIdChecksum:
+            if (serialMode) return "Program ID and Checksum is disabled in serial number mode!!";
+            break;
+        case OperationType::ProgramData:
+            if (serialMode) return "Program Memory is disabled in serial number mode!!";
+            break;
+        case OperationType::ProgramOptions:
+            if (serialMode) return "Program OPTION is disabled in serial number mode!!";
+            break;
+        case OperationType::AutoProgram:
+        case OperationType::AutoProgramNoBlankCheck:
+            if (serialMode && st.serial.target == SerialTarget::Eeprom && st.device.hasEeprom() &&
+                !st.settings.programEepromInAuto) {
+                return "The serial number goes to the EEPROM, but \"Program EEPROM in Auto program mode\" is "
+                       "off!!";
+            }
+            break;
+        default:
+            break;
+    }
+    return {};
+}
+
 bool dispatchOperation(MainState& st, OperationType type) {
+    if (const std::string refusal = operationRefusal(st, type); !refusal.empty()) {
+        st.ui->error(refusal);
+        return false;
+    }
     st.operation.operationType = type;
     switch (type) {
         case OperationType::ProgramData:

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "operations/OperationState.h"
@@ -15,9 +16,17 @@ struct MainState;
 // not blank).
 bool CheckResetAddr(MainState& st);
 
-// A command handler's part before WriterFunction: stores the operation type, asks the reset-address
-// question for Program Memory and both auto-programs, and for Force Write switches serial-number mode off
-// first. Returns false when the user aborted (no dialog is opened then).
+// Why an operation cannot run on the current device and settings (the window disables its command then);
+// empty when it can. Erase needs a flash device, EEPROM programming a device with EEPROM; "Program ID and
+// Checksum", "Program Memory" and "Program OPTION" are off in serial-number mode; an auto-program whose
+// serial number goes to the EEPROM needs "Program EEPROM in Auto program mode" on (else the chip would be
+// counted and the number advanced without the number ever reaching the chip).
+std::string operationRefusal(const MainState& st, OperationType type);
+
+// A command handler's part before WriterFunction: refuses what operationRefusal names (shown as an error),
+// stores the operation type, asks the reset-address question for Program Memory and both auto-programs,
+// and for Force Write switches serial-number mode off first. Returns false when the operation was refused
+// or the user aborted (no dialog is opened then).
 bool dispatchOperation(MainState& st, OperationType type);
 
 // WriterFunction: makes sure the port is usable (a port whose opening failed, or that was never opened, is

@@ -5,6 +5,7 @@
 #include "app/MainState.h"
 #include "device/DeviceCatalogue.h"
 #include "image/HexText.h"
+#include "operations/OperationDispatch.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
@@ -37,8 +38,10 @@ OperationEngine::OperationEngine(MainState& st, CommLink& link, Clock& clock, Op
 
 void OperationEngine::show(ViewLine line, const std::string& text) {
     if (stopped()) return;
-    view_.setVisible(line, true);
+    // The text first: a line that appears never shows, even for a moment, what it said before (a progress
+    // address of the step before).
     view_.setText(line, text);
+    view_.setVisible(line, true);
 }
 
 void OperationEngine::say(ViewLine line, const std::string& text) {
@@ -58,8 +61,9 @@ void OperationEngine::fail(ViewLine line, const std::string& text, bool allowCon
 
 void OperationEngine::failShown(ViewLine line, const std::string& text, bool allowContinue) {
     if (stopped()) return;
+    mark(line, text);
     view_.setVisible(line, true);
-    fail(line, text, allowContinue);
+    finish(allowContinue);
 }
 
 void OperationEngine::finish(bool allowContinue) {
@@ -103,8 +107,12 @@ std::string OperationEngine::withStepTime(const std::string& text) {
 int OperationEngine::sendHeader() {
     return stopped() ? lrStopped : writer_.SendHeader(10);
 }
-int OperationEngine::read7Bit(int count) {
-    return stopped() ? lrStopped : writer_.Read7BitData(count);
+int OperationEngine::read7Bit(int count, bool everyByte) {
+    if (stopped()) return lrStopped;
+    // The protocol lets a stream end one byte short. Where the step compares every byte (the program
+    // memory), that last byte would be the one of the exchange before (after programming: the image itself),
+    // so such a stream must not pass. The ID and option reads compare bytes well inside the stream.
+    return everyByte ? writer_.Read7BitDataWhole(count) : writer_.Read7BitData(count);
 }
 int OperationEngine::read8Bit(int count) {
     return stopped() ? lrStopped : writer_.Read8BitData(count);
@@ -179,6 +187,11 @@ RunOutcome OperationEngine::run() {
 
 OperationEngine::Precheck OperationEngine::prechecks() {
     const SerialNumberState& sn = st_.serial;
+    // What the window makes unreachable is refused here too, whichever front end started the run.
+    if (const std::string refusal = operationRefusal(st_, st_.operation.operationType); !refusal.empty()) {
+        failShown(ViewLine::Data, refusal, false);
+        return Precheck::Failed;
+    }
     // The serial number goes into RTWI words of program memory: each of them must still be one.
     if (sn.serialMode && plan_.isAuto && sn.target == SerialTarget::ProgramMemory) {
         for (int i = 0; i < serialByteCount(sn); ++i) {
@@ -291,7 +304,7 @@ bool OperationEngine::blankCheck() {
     // Program memory.
     say(line, "Blank check -> check data");
     header(kAreaProgram, kKindRead, plan_.lastStep != LastStep::BlankCheckData);
-    r = read7Bit(st_.device.programByteCount);
+    r = read7Bit(st_.device.programByteCount, true);
     if (r != lrDone) {
         failStatus(line, r, "Connect timeout!!", "Writer error!!");
         return false;
@@ -324,9 +337,10 @@ bool OperationEngine::programId() {
     const int w = writeData(wordsOfHeader() * 2 + 2);
     if (w == lrWriteDone) return true;
     if (w == lrWriteFail) {
+        // Words 0-5 carry the ID bytes 0-11; words 6 and 7 the checksum.
         const int word = st_.link.writeFailIndex / 2;
         fail(line,
-             word > 4 ? std::string("Checksum program fail !!")
+             word > 5 ? std::string("Checksum program fail !!")
                       : "ID program fail at address " + hexDigits(static_cast<unsigned>(word), 4) + " !!",
              true);
         return false;
@@ -383,7 +397,7 @@ bool OperationEngine::verifyData() {
         view_.setVisible(ViewLine::Eeprom, true);
     }
     header(kAreaProgram, kKindRead, plan_.lastStep != LastStep::DataVerify);
-    const int r = read7Bit(st_.device.programByteCount);
+    const int r = read7Bit(st_.device.programByteCount, true);
     if (r != lrDone) {
         failStatus(line, r, "Connect timeout!!", "Writer Error!!");
         return false;

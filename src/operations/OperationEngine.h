@@ -80,7 +80,7 @@ class OperationEngine {
     int elapsedMs(int startTicks);
 
     int sendHeader();
-    int read7Bit(int count);
+    int read7Bit(int count, bool everyByte = false);
     int read8Bit(int count);
     int writeData(int count);
     int ticks() { return writer_.clockTicks(); }

@@ -5,7 +5,7 @@
 namespace qzr {
 
 FaultLink::FaultLink(CommLink& inner, Clock& clock, uint32_t seed, Plan plan)
-    : inner_(inner), clock_(clock), random_(seed), plan_(std::move(plan)) {}
+    : inner_(inner), clock_(clock), random_(seed), randomOut_(seed ^ 0x9E3779B9u), plan_(std::move(plan)) {}
 
 void FaultLink::setPlan(const Plan& plan) {
     std::lock_guard lock(mutex_);
@@ -94,11 +94,20 @@ int FaultLink::Write(const uint8_t* buffer, int count) {
     std::lock_guard lock(mutex_);
     for (int i = 0; i < count; ++i) {
         const long index = sent_++;
-        if (listed(plan_.dropOut, index)) {
+        std::uniform_real_distribution<double> chance(0.0, 1.0);
+        const double dropDraw = chance(randomOut_);
+        const double flipDraw = chance(randomOut_);
+        const int bit = static_cast<int>(randomOut_() % 8);
+        if (listed(plan_.dropOut, index) || dropDraw < plan_.dropOutRate) {
             log_.push_back("drop out " + std::to_string(index));
             continue;
         }
-        if (inner_.Write(buffer + i, 1) < 0) return -1;
+        uint8_t b = buffer[i];
+        if (listed(plan_.flipOut, index) || flipDraw < plan_.flipOutRate) {
+            b ^= static_cast<uint8_t>(1u << bit);
+            log_.push_back("flip out " + std::to_string(index) + " bit " + std::to_string(bit));
+        }
+        if (inner_.Write(&b, 1) < 0) return -1;
     }
     return count;
 }
@@ -124,6 +133,11 @@ int FaultLink::InQueCount() {
 
 bool FaultLink::Cts() {
     std::lock_guard lock(mutex_);
+    if (plan_.ctsOffAfter >= 0 && sent_ >= plan_.ctsOffAfter) {
+        if (!ctsOffLogged_) log_.push_back("cts off after " + std::to_string(plan_.ctsOffAfter));
+        ctsOffLogged_ = true;
+        return false;
+    }
     return !plan_.ctsOff && inner_.Cts();
 }
 

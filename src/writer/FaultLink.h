@@ -20,13 +20,19 @@ struct FaultPlan {
     std::vector<long> flipIn;   // received bytes with one bit flipped
     std::vector<long> delayIn;  // received bytes held back by delayTicks
     std::vector<long> dropOut;  // sent bytes that never reach the writer
+    std::vector<long> flipOut;  // sent bytes that reach the writer with one bit flipped
     // Faults by rate (0 .. 1), drawn for every received byte.
     double dropRate = 0;
     double flipRate = 0;
     double delayRate = 0;
+    // Faults by rate for every sent byte (drawn from a generator of their own, so that they do not change
+    // what the received bytes draw).
+    double dropOutRate = 0;
+    double flipOutRate = 0;
     int delayTicks = 50;
     long silenceAfter = -1;  // after this many received bytes nothing more comes through
     bool ctsOff = false;
+    long ctsOffAfter = -1;  // CTS goes off for good once this many bytes were sent
 };
 
 // A link that injects faults between the program and another link (usually the virtual writer): bytes
@@ -40,7 +46,8 @@ class FaultLink final : public CommLink {
     FaultLink(CommLink& inner, Clock& clock, uint32_t seed, Plan plan = {});
 
     void setPlan(const Plan& plan);
-    // One line per injected fault ("drop in 12", "flip in 3 bit 7", "delay in 5", "drop out 9", ...).
+    // One line per injected fault ("drop in 12", "flip in 3 bit 7", "delay in 5", "drop out 9",
+    // "flip out 4 bit 2", "cts off after 30", ...).
     std::vector<std::string> log() const;
     long receivedCount() const;
     long sentCount() const;
@@ -67,11 +74,13 @@ class FaultLink final : public CommLink {
     CommLink& inner_;
     Clock& clock_;
     std::mt19937 random_;
+    std::mt19937 randomOut_;
     Plan plan_;
     std::deque<uint8_t> ready_;
     std::deque<Held> held_;
     long received_ = 0;
     long sent_ = 0;
+    bool ctsOffLogged_ = false;
     std::vector<std::string> log_;
 };
 

@@ -70,6 +70,8 @@ using namespace read_text;
 // How long one wait in the program-memory stage may block before the stop flag and the timer count are
 // looked at again.
 constexpr int kWaitSliceMs = 20;
+// Bytes with bit 7 set that the program-memory stage skips before it gives up on the stream.
+constexpr int kMaxSkippedBytes = 256;
 
 class Reader {
   public:
@@ -159,9 +161,11 @@ class Reader {
     // Failure texts go to `line`, except "Writer Error!!", which always goes to Label2; `timeoutNo` numbers
     // the time-out text.
     ReadIcOutcome read7(uint8_t area, int count, ReadIcLine line, int timeoutNo) {
+        if (stopped()) return ReadIcOutcome::Stopped;  // nothing more is sent after a stop request
         GetHeader(st_, area, kKindRead);
         st_.image.headerArea()[9] |= 0x40;
-        switch (writer_.Read7BitData(count)) {
+        // Every byte is kept, so every byte must come (the protocol lets a stream end one byte short).
+        switch (writer_.Read7BitDataWhole(count)) {
             case lrDone:
                 return ReadIcOutcome::Done;
             case lrStopped:
@@ -199,6 +203,7 @@ class Reader {
     }
 
     ReadIcOutcome readProgram() {
+        if (stopped()) return ReadIcOutcome::Stopped;
         const auto d = static_cast<std::size_t>(
             std::clamp(st_.device.programByteCount, 0, static_cast<int>(layout::kProgramBytes)));
         GetHeader(st_, kAreaProgram, kKindRead);
@@ -211,19 +216,23 @@ class Reader {
         CommLink& link = writer_.link();
         link.PurgeIn();
         link.PurgeOut();
-        for (uint8_t byte : header) {
+        for (std::size_t h = 0; h < header.size(); ++h) {
             timer_.count = 0;
             timer_.start();
             if (!waitForCts(link)) return fail(ReadIcLine::Label3, connectTimeout(5));
-            link.Write(&byte, 1);
+            // Whatever came in before the stream is dropped before the header's last byte goes out: the
+            // writer answers only after it, so none of its bytes can be lost. The output is not purged
+            // again: it holds nothing but the header, and a purge would throw away what the writer has
+            // not taken yet.
+            if (h + 1 == header.size()) link.PurgeIn();
+            link.Write(&header[h], 1);
             timer_.stop();
         }
 
         timer_.count = 0;
         timer_.start();
-        link.PurgeIn();
-        link.PurgeOut();
         std::size_t i = 0;
+        int skipped = 0;
         int shown = 0;
         std::array<uint8_t, 256> chunk{};
         for (;;) {
@@ -244,8 +253,15 @@ class Reader {
                 }
                 if (b == 0xFD) return fail(ReadIcLine::Label3, kAdapterError);
                 if (b == 0xFE) return fail(ReadIcLine::Label3, kNothingInSocket);
-                if (b >= 0x80) continue;  // other bytes with bit 7 set are skipped
-                if (i < buffer.size()) {
+                if (b >= 0x80) {
+                    // Other bytes with bit 7 set are skipped, but not without end: a line that keeps
+                    // sending would keep the read alive for ever.
+                    if (++skipped > kMaxSkippedBytes) return fail(ReadIcLine::Label3, kReadError);
+                    continue;
+                }
+                // More data than the chip can hold (D + 11 bytes): this is no program-memory stream.
+                if (i >= buffer.size()) return fail(ReadIcLine::Label3, kReadError);
+                {
                     if (d > 0) {
                         const int p = static_cast<int>(i * 100 / d);
                         if (p > shown) {
@@ -263,6 +279,7 @@ class Reader {
     }
 
     ReadIcOutcome readEeprom() {
+        if (stopped()) return ReadIcOutcome::Stopped;
         const int e = std::clamp(st_.device.eepromSize, 0, static_cast<int>(layout::kEepromBytes));
         GetHeader(st_, kAreaEeprom, kKindRead);
         view_.showEepromLine();

@@ -85,10 +85,15 @@ int WriterLink::CheckWriter() {
         uint8_t b = 0;
         const bool got = ReadByte(b);
         if (got) {
-            if (b == wb::kClass1) {
-                result = st_.device.writerClass == 1 ? lrClass1Writer : lrWrongWriter;
-            } else if (b == wb::kClass2) {
-                result = st_.device.writerClass == 2 ? lrClass2Writer : lrWrongWriter;
+            if (b == wb::kClass1 || b == wb::kClass2) {
+                const int cls = b == wb::kClass1 ? 1 : 2;
+                result = st_.device.writerClass != cls ? lrWrongWriter
+                         : cls == 1                    ? lrClass1Writer
+                                                       : lrClass2Writer;
+                // A writer that does not identify itself: what the one before said about itself (its
+                // model and version, and with them pair mode) no longer holds.
+                link.writerIdText.clear();
+                link.writerVersion.clear();
             } else if (b == wb::kIdentifying) {
                 result = lrIdWriter;
                 if (link.writerVersion.empty()) {

@@ -199,7 +199,8 @@ int WriterLink::Read7BitData(int count) {
         if (auto r = PacedSend(header[i], clockTicks()); r != WaitResult::Ok) return toResult(r);
     }
     int result = lrDone;
-    int i = 0;
+    int& i = received_;
+    i = 0;
     int start = clockTicks();
     bool running = true;
     while (running) {
@@ -223,6 +224,11 @@ int WriterLink::Read7BitData(int count) {
         }
     }
     return result;
+}
+
+int WriterLink::Read7BitDataWhole(int count) {
+    const int r = Read7BitData(count);
+    return r == lrDone && received_ < count ? lrBadReply : r;
 }
 
 int WriterLink::ReadWriterID(int maxChars) {

@@ -99,6 +99,9 @@ class WriterLink {
     // Sends the 10 header bytes and receives up to count 7-bit bytes into the transfer area until 0xB8.
     // lrDone also when only count - 1 bytes came; fewer: lrBadReply. Surplus bytes are read and dropped.
     int Read7BitData(int count);
+    // As Read7BitData, but a stream that ends one byte short is lrBadReply too: for callers that use every
+    // byte (the program-memory reads of the engine, the 7-bit reads of Read IC).
+    int Read7BitDataWhole(int count);
     // Sends header byte 0 (the caller set it to 0xAD) and appends up to maxChars received characters to
     // writerIdText (the caller empties it first).
     int ReadWriterID(int maxChars);
@@ -153,7 +156,8 @@ class WriterLink {
     int waitReply(uint8_t& b);
 
     MainState& st_;
-    CommLink* link_;  // null: st.link.Comm1
+    int received_ = 0;  // data bytes stored by the last Read7BitData
+    CommLink* link_;    // null: st.link.Comm1
     Clock* clock_;
     const std::atomic<bool>* stop_;
 };

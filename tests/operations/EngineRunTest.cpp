@@ -20,31 +20,31 @@ TEST_F(EngineTest, AutoProgramOfAnOtpDeviceShowsEveryStep) {
     loadProject();
     ASSERT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
     EXPECT_EQ(withoutProgress(view.events()), (Lines{"stTitle: Auto-program",
-                                                     "lbBlankCheckMsg shown",
                                                      "lbBlankCheckMsg: Blank Check -> Check ID & Checksum",
+                                                     "lbBlankCheckMsg shown",
                                                      "lbBlankCheckMsg: Blank Check -> Check Options",
                                                      "lbBlankCheckMsg: Blank check -> check data",
                                                      "lbBlankCheckMsg: Blank check OK.",
-                                                     "lbIDMsg shown",
                                                      "lbIDMsg: Program ID...",
                                                      "lbIDMsg shown",
                                                      "lbIDMsg: Verify ID && Checksum",
+                                                     "lbIDMsg shown",
                                                      "lbIDMsg: ID && checksum program and verify OK",
-                                                     "lbDataMsg shown",
                                                      "lbDataMsg: Program data...",
-                                                     "lbEEMsg shown",
-                                                     "lbEEMsg: ",
-                                                     "lbDataMsg: Data program Ok",
                                                      "lbDataMsg shown",
+                                                     "lbEEMsg: ",
+                                                     "lbEEMsg shown",
+                                                     "lbDataMsg: Data program Ok",
                                                      "lbDataMsg: Verify data ...",
+                                                     "lbDataMsg shown",
                                                      "lbEEMsg: ",
                                                      "lbEEMsg shown",
                                                      "lbDataMsg: Data program && verify OK",
                                                      "lbEEMsg hidden",
-                                                     "lbOptionMsg shown",
                                                      "lbOptionMsg: Program Option ...",
                                                      "lbOptionMsg shown",
                                                      "lbOptionMsg: Verify Option ...",
+                                                     "lbOptionMsg shown",
                                                      "lbOptionMsg: OPTION program && verify OK",
                                                      "Continue on",
                                                      "Exit on"}));
@@ -286,10 +286,14 @@ TEST_F(EngineTest, ProgrammingFailuresReportWhere) {
     box.setFaults({.failAtByte = 8});
     EXPECT_EQ(run(OperationType::ProgramIdChecksum), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Id, "ID program fail at address 0004 !!", true, true});
-    box.setFaults({.failAtByte = 10});  // word 5: the checksum words
-    box.insertChipFor(st.device);
-    EXPECT_EQ(run(OperationType::ProgramIdChecksum), RunOutcome::Failed);
-    expectShown(view.model(), {ViewLine::Id, "Checksum program fail !!", true, true});
+    // Words 0-5 hold the ID bytes 0-11, words 6 and 7 the checksum.
+    for (const auto& [failAt, text] :
+         {std::pair{10, "ID program fail at address 0005 !!"}, std::pair{12, "Checksum program fail !!"}}) {
+        box.setFaults({.failAtByte = failAt});
+        box.insertChipFor(st.device);
+        EXPECT_EQ(run(OperationType::ProgramIdChecksum), RunOutcome::Failed);
+        expectShown(view.model(), {ViewLine::Id, text, true, true});
+    }
     // Without pair mode the answer follows byte 8 alone: still word 4.
     box.setIdText(" HRP021A V3.10");
     st.link.writerVersion.clear();
@@ -386,8 +390,8 @@ TEST_F(EngineTest, AutoProgramPrechecks) {
     EXPECT_EQ(run(OperationType::AutoProgram), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Data, "Data memory are blank or error", true, false});
     EXPECT_EQ(box.probeCount(), 0);
-    EXPECT_EQ(view.events(), (Lines{"stTitle: Auto-program", "lbDataMsg shown", "lbDataMsg red",
-                                    "lbDataMsg: Data memory are blank or error", "Exit on"}));
+    EXPECT_EQ(view.events(), (Lines{"stTitle: Auto-program", "lbDataMsg red",
+                                    "lbDataMsg: Data memory are blank or error", "lbDataMsg shown", "Exit on"}));
 
     // One word is enough.
     st.image.setProgramWord(0x200, splitWord(0x0001));

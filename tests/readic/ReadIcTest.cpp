@@ -19,6 +19,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Polls pred every millisecond for at most ten seconds; false when it never held.
+template <typename P>
+bool eventually(P pred) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
 // Records what the read shows, from whichever thread.
 class RecordingReadView final : public ReadIcView {
   public:
@@ -201,23 +212,79 @@ TEST_F(ReadIcTest, BytesWithBit7InTheProgramStreamAreSkipped) {
     for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(st.image.programArea()[i], chip.program[i]) << i;
 }
 
-TEST_F(ReadIcTest, SurplusProgramBytesBeforeTheEndByteAreDropped) {
+TEST_F(ReadIcTest, SurplusProgramBytesBeforeTheEndByteAreDroppedUpToWhatTheBufferHolds) {
     select("QZR-D59");
     const int d = st.device.programByteCount;
-    tap->onHeader = [this, d](const std::array<uint8_t, 10>& h) {
+    // Up to 11 extra data bytes are kept in the buffer and not used; one more and the stream is no
+    // program memory, so the read cannot go on for ever on a line that keeps sending.
+    for (const int extra : {11, 12}) {
+        st.icReadDone = false;
+        box->insertChipFor(st.device);
+        tap->onHeader = [this, d, extra](const std::array<uint8_t, 10>& h) {
+            tap->transform = nullptr;
+            if (test::TapPort::isProgramRead(h)) {
+                tap->transform = [d, extra](int index, uint8_t b) {
+                    std::vector<uint8_t> out;
+                    if (index == d) out.assign(static_cast<std::size_t>(extra), 0x01);
+                    out.push_back(b);
+                    return out;
+                };
+            }
+        };
+        if (extra == 11) {
+            EXPECT_EQ(read(), ReadIcOutcome::Done);
+            EXPECT_TRUE(st.icReadDone);
+            EXPECT_EQ(st.image.programArea()[static_cast<std::size_t>(d)], 0x7F);
+        } else {
+            EXPECT_EQ(read(), ReadIcOutcome::Failed);
+            EXPECT_FALSE(st.icReadDone);
+            EXPECT_EQ(lines().back(), "red Label3: Read error!!");
+        }
+    }
+    // So does a line that sends nothing but skipped bytes.
+    tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
         tap->transform = nullptr;
         if (test::TapPort::isProgramRead(h)) {
-            tap->transform = [d](int index, uint8_t b) {
-                std::vector<uint8_t> out;
-                if (index == d) out.assign(40, 0x01);  // 40 extra data bytes before the end byte
-                out.push_back(b);
-                return out;
+            tap->transform = [](int, uint8_t) { return std::vector<uint8_t>(300, 0x90); };
+        }
+    };
+    EXPECT_EQ(read(), ReadIcOutcome::Failed);
+    EXPECT_EQ(lines().back(), "red Label3: Read error!!");
+}
+
+TEST_F(ReadIcTest, EveryByteOfTheIdReadIsKeptSoEveryByteMustCome) {
+    select("QZR-D01");
+    // The end byte in place of the last of the 32 ID bytes: the protocol would let it pass, but the
+    // ID area would keep a byte of the exchange before.
+    tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
+        tap->transform = nullptr;
+        if (h[5] == kAreaId) {
+            tap->transform = [](int index, uint8_t b) {
+                return std::vector<uint8_t>{index == 31 ? uint8_t{0xB8} : b};
             };
         }
     };
-    EXPECT_EQ(read(), ReadIcOutcome::Done);
-    EXPECT_TRUE(st.icReadDone);
-    EXPECT_EQ(st.image.programArea()[static_cast<std::size_t>(d)], 0x7F);
+    EXPECT_EQ(read(), ReadIcOutcome::Failed);
+    EXPECT_EQ(lines(), std::vector<std::string>{"red Label2: Writer Error!!"});
+}
+
+TEST_F(ReadIcTest, AStopRequestBetweenStagesSendsNothingMore) {
+    select("QZR-D01");
+    // The window is closed as the ID stage ends.
+    struct StopView final : ReadIcView {
+        ReadIcWorker* worker = nullptr;
+        void showLine(ReadIcLine, const std::string& text, bool) override {
+            if (text == read_text::kIdOk) worker->requestStop();
+        }
+    } stopView;
+    ASSERT_TRUE(beginReadIc(st));
+    box->clearRecord();
+    ReadIcWorker worker(st, stopView);
+    stopView.worker = &worker;
+    worker.start();
+    EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
+    EXPECT_EQ(box->exchanges().size(), 1u);  // the ID read only
+    EXPECT_FALSE(st.icReadDone);
 }
 
 TEST_F(ReadIcTest, AnswersOfTheChipAreWordedPerStage) {
@@ -331,7 +398,7 @@ TEST_F(ReadIcTest, StopRequestEndsASilentReadWithoutTextOrFurtherExchanges) {
     };
     ReadIcWorker worker(st, view);  // the one-second timer: a time-out would take seconds and show a text
     worker.start();
-    while (box->exchanges().size() < 4) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(eventually([&] { return box->exchanges().size() >= 4; }));
     worker.requestStop();
     EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
     EXPECT_TRUE(worker.finished());
@@ -355,7 +422,7 @@ TEST_F(ReadIcTest, StopDuringAnExchangeOfTheProtocolEndsAtOnce) {
     };
     ReadIcWorker worker(st, view);
     worker.start();
-    while (box->exchanges().empty()) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(eventually([&] { return !box->exchanges().empty(); }));
     worker.requestStop();
     EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
     EXPECT_TRUE(lines().empty());
@@ -410,7 +477,7 @@ TEST(ReadIcTimer, CountsTicksOnlyWhileRunning) {
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(timer.count.load(), 0);
     timer.start();
-    while (timer.count.load() < 3) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(eventually([&] { return timer.count.load() >= 3; }));
     timer.stop();
     const int stopped = timer.count.load();
     std::this_thread::sleep_for(30ms);

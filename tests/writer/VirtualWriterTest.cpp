@@ -215,11 +215,22 @@ TEST_F(VirtualWriterTest, FaultsNoChipAdapterFailAtByteSilenceWrongReplyAndCts) 
     EXPECT_EQ(writer.SendHeader(10), lrTimeout);
 }
 
-TEST_F(VirtualWriterTest, StreamAnswersSurviveAPurgeRightAfterTheHeader) {
-    // Read IC sends the program-memory header itself, then purges before reading.
+TEST_F(VirtualWriterTest, APurgeOfTheOutputDiscardsWhatTheBoxHasNotTakenYet) {
+    // As on a real port: the header's last byte is still queued when the output is purged, so the box
+    // never gets the whole header and answers nothing.
     GetHeader(st, kAreaProgram, kKindRead);
     for (int i = 0; i < 10; ++i) writer.PacedSend(st.image.headerArea()[i], writer.clockTicks());
     writer.Purge();
+    EXPECT_EQ(box.InQueCount(), 0);
+    EXPECT_TRUE(box.exchanges().empty());
+
+    // Purging the input before the last byte loses nothing: the box answers after the whole header (sent
+    // once the box has forgotten the unfinished one).
+    clock.advanceTicks(60);
+    for (int i = 0; i < 10; ++i) {
+        if (i == 9) box.PurgeIn();
+        writer.PacedSend(st.image.headerArea()[i], writer.clockTicks());
+    }
     EXPECT_EQ(box.InQueCount(), st.device.programByteCount + 1);
 
     // Leftovers of an abandoned exchange are gone after the next exchange's purge.
