@@ -1,5 +1,7 @@
 // The production record: CSV quoting, the header rules, one line per chip on disk before the dialog lets
 // the next chip start, and a log that cannot be written.
+#include <unistd.h>
+
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -7,6 +9,7 @@
 #include "EngineFixture.h"
 #include "operations/OperationSession.h"
 #include "operations/ProductionLog.h"
+#include "serial_number/QtpFile.h"
 #include "support/TestFiles.h"
 
 namespace qzr::test {
@@ -92,7 +95,13 @@ TEST(ProductionLog, HeaderRules) {
 TEST(ProductionLog, UnwritableLogs) {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "folder");
-    for (const std::string& path : {dir.file("gone/run.csv"), dir.file("folder")}) {
+    std::vector<std::string> paths{dir.file("gone/run.csv"), dir.file("folder")};
+    // A folder without write permission (the superuser writes there anyway).
+    std::filesystem::create_directory(dir.path() / "locked");
+    std::filesystem::permissions(dir.path() / "locked",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (geteuid() != 0) paths.push_back(dir.file("locked/run.csv"));
+    for (const std::string& path : paths) {
         const std::string error = prepareProductionLog(path);
         EXPECT_NE(error.find("\"" + path + "\""), std::string::npos) << error;
         EXPECT_NE(appendProductionLog(path, "x\r\n"), "");
@@ -190,6 +199,24 @@ TEST_F(ProductionLogTest, EveryRunThatReachesTheChipIsRecorded) {
         EXPECT_EQ(m[3], expected[i][2]);
         EXPECT_EQ(m[4], "0");  // only auto-programs count
     }
+}
+
+TEST_F(ProductionLogTest, SerialNumbersFromAQtpFileNameTheFile) {
+    st.image.setProgramWord(0x10, splitWord(0x3100));
+    CalChecksum(st);
+    st.serial.startAddress = 0x10;
+    st.serial.wordCount = 1;
+    st.serial.serialMode = true;
+    const std::string qtp = dir.file("parts.txt");
+    SerialNumberState writer = st.serial;
+    writer.number = {0xA7};
+    writeFile(qtp, buildQtpFile(writer, 1));
+    ASSERT_TRUE(LoadQTPFile1Click(st, [&] { return std::optional<QtpFileChoice>({qtp, 2}); }));
+    RecordingView v;
+    ASSERT_EQ(runWith(v, OperationType::AutoProgram), RunOutcome::QtpFinished);
+    const std::vector<std::string> lines = logLines(log);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find(",A7," + qtp + ",pass,,"), std::string::npos) << lines[1];
 }
 
 TEST_F(ProductionLogTest, AStopAfterTheChipWasReachedIsRecordedAsStopped) {
