@@ -20,18 +20,36 @@ struct Options {
     std::optional<std::string> port;       // -p; without it the port of -c / -l stands, else Com1
     std::optional<std::string> handshake;  // --handshake
     bool showTime = false;                 // --show-time
+    std::optional<std::string> log;        // --log: the production record
+};
+
+// A progress bar on the error stream for the long streams, drawn only on a terminal: redrawn only when
+// the shown percentage changes, cleared before any line is printed. Without a terminal it does nothing.
+class ProgressBar {
+  public:
+    ProgressBar(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+    // `done` of `total`; the bar shows the percentage (at most 100).
+    void update(long long done, long long total);
+    void percent(int value);
+    // Removes the bar from the terminal line (before a line is printed, and at the end).
+    void clear();
+
+  private:
+    std::ostream& err_;
+    bool enabled_;
+    int shown_ = -1;
 };
 
 // Prints every message and question as one line on stdout; answers questions from --yes.
 class CliUserInterface final : public UserInterface {
-public:
+  public:
     CliUserInterface(std::ostream& out, bool yes) : out_(out), yes_(yes) {}
     void message(const std::string& text) override;
     void error(const std::string& text) override;
     bool askYesNo(const std::string& text) override;
     bool askAbortIgnore(const std::string& text) override;
 
-private:
+  private:
     std::ostream& out_;
     bool yes_;
 };
@@ -41,17 +59,18 @@ struct Context {
     const Options& options;
     std::ostream& out;
     std::ostream& err;
+    bool terminal = false;  // the error stream is a terminal: progress bars
 };
 
 // The words of the command line after the options were taken out.
 class ArgStream {
-public:
+  public:
     explicit ArgStream(std::vector<std::string> words) : words_(std::move(words)) {}
     bool atEnd() const { return pos_ >= words_.size(); }
     const std::string& peek() const { return words_[pos_]; }
     std::string next() { return words_[pos_++]; }
 
-private:
+  private:
     std::vector<std::string> words_;
     std::size_t pos_ = 0;
 };
@@ -85,7 +104,11 @@ void registerEmulateCommands(std::vector<CommandSpec>& commands);    // emulate
 int applyConfigOption(Context& ctx, const std::string& file);
 int applyLoadOption(Context& ctx, const std::string& file);
 
-// Runs the program on the arguments (without the program name).
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The --help text: options, commands and exit statuses.
+const char* helpText();
+
+// Runs the program on the arguments (without the program name). `terminal`: the error stream is a
+// terminal (progress bars are drawn).
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal = false);
 
 }  // namespace qzr::cli

@@ -15,16 +15,20 @@ namespace qzr::cli {
 namespace {
 
 // The read window's status lines as output lines: failures (red in the window) on stderr, the others on
-// stdout.
+// stdout. On a terminal the program-memory gauge is a bar on stderr.
 class CliReadView final : public ReadIcView {
   public:
-    explicit CliReadView(Context& ctx) : ctx_(ctx) {}
+    explicit CliReadView(Context& ctx) : ctx_(ctx), bar_(ctx.err, ctx.terminal) {}
+    ~CliReadView() override { bar_.clear(); }
     void showLine(ReadIcLine, const std::string& text, bool failure) override {
+        bar_.clear();
         (failure ? ctx_.err : ctx_.out) << text << '\n' << std::flush;
     }
+    void setGauge(int percent) override { bar_.percent(percent); }
 
   private:
     Context& ctx_;
+    ProgressBar bar_;
 };
 
 std::optional<Action> parseRead(ArgStream& args, std::string& error) {

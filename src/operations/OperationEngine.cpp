@@ -1,11 +1,13 @@
 #include "operations/OperationEngine.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "app/MainState.h"
 #include "device/DeviceCatalogue.h"
 #include "image/HexText.h"
 #include "operations/OperationDispatch.h"
+#include "operations/ProductionLog.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
@@ -27,11 +29,22 @@ struct OperationEngine::StreamTexts {
 };
 
 OperationEngine::OperationEngine(MainState& st, OperationView& view, const std::atomic<bool>* stop)
-    : st_(st), writer_(st, stop), view_(view) {}
+    : st_(st), writer_(st, stop), view_(view) {
+    reportReads();
+}
 
 OperationEngine::OperationEngine(MainState& st, CommLink& link, Clock& clock, OperationView& view,
                                  const std::atomic<bool>* stop)
-    : st_(st), writer_(st, link, clock, stop), view_(view) {}
+    : st_(st), writer_(st, link, clock, stop), view_(view) {
+    reportReads();
+}
+
+// The long reads (program memory) report their progress; the short ones (ID, options) do not.
+void OperationEngine::reportReads() {
+    writer_.onReceived = [this](int received, int count) {
+        if (count >= 256 && !stopped()) view_.streamProgress(received, count);
+    };
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Dialog helpers. Once a stop was requested nothing more is shown.
@@ -50,6 +63,7 @@ void OperationEngine::say(ViewLine line, const std::string& text) {
 
 void OperationEngine::mark(ViewLine line, const std::string& text) {
     if (stopped()) return;
+    failureText_ = text;
     view_.setRed(line, true);
     view_.setText(line, text);
 }
@@ -68,6 +82,12 @@ void OperationEngine::failShown(ViewLine line, const std::string& text, bool all
 
 void OperationEngine::finish(bool allowContinue) {
     if (stopped()) return;
+    if (recording_) {
+        // Nothing lets the next chip start before this chip's line is on disk.
+        heldContinue_ = heldContinue_ || allowContinue;
+        heldExit_ = true;
+        return;
+    }
     if (allowContinue) view_.setContinueEnabled(true);
     view_.setExitEnabled(true);
 }
@@ -149,6 +169,48 @@ int OperationEngine::wordsOfHeader() const {
 // The run.
 
 RunOutcome OperationEngine::run() {
+    started_ = std::chrono::steady_clock::now();
+    RunOutcome outcome = RunOutcome::Failed;
+    try {
+        outcome = runSteps();
+    } catch (const ECommError& e) {
+        // The serial component failed: the chip's line says so, and the error goes on to the front end.
+        if (recording_ && !stopped()) {
+            failureText_ = storedText(e.what());
+            record(RunOutcome::Failed);
+        }
+        throw;
+    }
+    return recording_ ? record(outcome) : outcome;
+}
+
+RunOutcome OperationEngine::record(RunOutcome outcome) {
+    ProductionRecord r = record_;
+    r.time = isoLocalTime(std::time(nullptr));
+    r.passCount = st_.serial.passCountText;
+    r.result = outcome == RunOutcome::Stopped ? "stopped" : runPassed(outcome) ? "pass" : "fail";
+    if (outcome == RunOutcome::Failed) r.failure = displayText(failureText_);
+    r.durationMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_)
+            .count();
+    const std::string error = appendProductionLog(st_.operation.productionLogPath, productionLogLine(r));
+    if (outcome == RunOutcome::Stopped || stopped()) return RunOutcome::Stopped;
+    if (error.empty()) {
+        if (heldTimer_) view_.setRepeatTimer(true);
+        if (heldContinue_) view_.setContinueEnabled(true);
+        if (heldExit_) view_.setExitEnabled(true);
+        return outcome;
+    }
+    // The chip stays counted and its number used (it may hold it); the operator learns which chip it was.
+    recordFailure_ = error + "; this chip is not recorded (" + r.result + ", pass count " + r.passCount +
+                     (r.serialNumber.empty() ? std::string() : ", serial No. " + r.serialNumber) + ")";
+    view_.setRed(ViewLine::TotalTime, true);
+    view_.setText(ViewLine::TotalTime, storedText(recordFailure_));
+    view_.setExitEnabled(true);
+    return RunOutcome::NotRecorded;
+}
+
+RunOutcome OperationEngine::runSteps() {
     const OperationType type = st_.operation.operationType;
     say(ViewLine::Title, operationTitle(type));
     plan_ = buildOperationPlan(type, st_);
@@ -232,6 +294,15 @@ OperationEngine::Precheck OperationEngine::prechecks() {
         }
     }
 
+    // A chip that could not be recorded is not programmed.
+    const std::string& log = st_.operation.productionLogPath;
+    if (!log.empty()) {
+        if (const std::string error = prepareProductionLog(log); !error.empty()) {
+            failShown(ViewLine::Data, storedText(error), false);
+            return Precheck::Failed;
+        }
+    }
+
     runStart_ = ticks();
     if (stopped()) return Precheck::Failed;
     const int writer = writer_.CheckWriter();
@@ -239,6 +310,17 @@ OperationEngine::Precheck OperationEngine::prechecks() {
     if (writer == lrWrongWriter || writer == lrTimeout) {
         failShown(ViewLine::Data, writer == lrWrongWriter ? "Wrong writer!" : "Connect timeout!", false);
         return Precheck::Failed;
+    }
+    // From here on the run reaches the chip: it is recorded.
+    recording_ = !log.empty();
+    if (recording_) {
+        // What goes to this chip, before the completion moves on to the next number.
+        record_ = projectRecord(st_);
+        record_.operation = displayText(operationTitle(st_.operation.operationType));
+        if (sn.serialMode && plan_.isAuto) {
+            record_.serialNumber = serialNumberHex(sn);
+            if (sn.qtpFileOpen) record_.qtpFile = sn.qtpFilePath;
+        }
     }
     return Precheck::Go;
 }
@@ -295,6 +377,7 @@ bool OperationEngine::blankCheck() {
             blank = blank && (t[2] & m2 & 0x7F) == (m2 & 0x7F) && (t[3] & (m2 >> 7)) == (m2 >> 7);
         if (!blank) {
             say(line, "OPTION ....... Not blank!!");  // not painted red
+            failureText_ = "OPTION ....... Not blank!!";
             closeSequence();
             finish(true);
             return false;
@@ -465,7 +548,8 @@ bool OperationEngine::verifyEeprom() {
         const uint8_t chip = t[static_cast<std::size_t>(a)];
         if (image == chip) continue;
         // Shown in the lines' current colour, not red.
-        say(line, "EEPROM data verify error at " + hexDigits(static_cast<unsigned>(a), 4) + "H");
+        failureText_ = "EEPROM data verify error at " + hexDigits(static_cast<unsigned>(a), 4) + "H";
+        say(line, failureText_);
         say(ViewLine::Option, "IC=" + hexDigits(chip, 2) + "H, Buffer=" + hexDigits(image, 2) + "H");
         closeSequence();
         finish(false);
@@ -556,10 +640,12 @@ bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progress
         }
         switch (reply) {
             case wb::kReady:
-                if (p % 32 == 1 && !stopped())
-                    view_.setProgress(progressLine, hexDigits(static_cast<unsigned>(p / 2), 4));
+                if (stopped()) break;
+                if (p % 32 == 1) view_.setProgress(progressLine, hexDigits(static_cast<unsigned>(p / 2), 4));
+                view_.streamProgress(std::min(p + 1, count), count);
                 break;
             case wb::kProgramDone:
+                if (!stopped()) view_.streamProgress(count, count);
                 say(line, texts.done);
                 return !stopped();
             case wb::kProgramFail:
@@ -597,7 +683,12 @@ RunOutcome OperationEngine::complete() {
     } else {
         SerialNo2Memory(st_);
     }
-    if (st_.operation.flashTestRepeat && !stopped()) view_.setRepeatTimer(true);
+    if (st_.operation.flashTestRepeat && !stopped()) {
+        if (recording_)
+            heldTimer_ = true;
+        else
+            view_.setRepeatTimer(true);
+    }
     finish(true);
     if (st_.operation.showProgramTime && !stopped())
         view_.setText(ViewLine::TotalTime,

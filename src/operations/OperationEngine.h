@@ -1,11 +1,13 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "operations/OperationPlan.h"
 #include "operations/OperationView.h"
+#include "operations/ProductionLog.h"
 #include "writer/WriterProtocol.h"
 
 namespace qzr {
@@ -18,6 +20,11 @@ enum class RunOutcome {
     QtpFinished,  // passed, and the QTP file is used up: "QTP programming finished!"
     Failed,       // a pre-check, the writer check or a step failed; the dialog says why
     Stopped,      // a stop request ended the run; nothing more was sent or shown
+    // The run reached the chip (and may have passed: pass count and serial number have moved on then) but
+    // its line could not be added to the production log. lbTotalTime shows why, in red; only Exit is
+    // enabled until the front end has the operator acknowledge it
+    // (OperationSession::acknowledgeRecordFailure).
+    NotRecorded,
 };
 
 inline bool runPassed(RunOutcome o) {
@@ -35,10 +42,18 @@ class OperationEngine {
     OperationEngine(MainState& st, CommLink& link, Clock& clock, OperationView& view,
                     const std::atomic<bool>* stop = nullptr);
 
+    // With a production log set (OperationState::productionLogPath), a run that reached the chip (the writer
+    // identified itself) adds the chip's line to the log and flushes it to disk before it enables Continue,
+    // Exit or the repeat timer; a log that cannot take lines stops the run before the writer is addressed.
     RunOutcome run();
 
     // The plan of the last run.
     const OperationPlan& plan() const { return plan_; }
+
+    // After NotRecorded: the message shown (as the dialog shows it), and whether the run would have
+    // offered Continue.
+    const std::string& recordFailure() const { return recordFailure_; }
+    bool continueWithheld() const { return heldContinue_; }
 
   private:
     struct StreamTexts;
@@ -56,6 +71,10 @@ class OperationEngine {
     bool programOptions();
     bool verifyOptions();
     RunOutcome complete();
+    RunOutcome runSteps();
+    void reportReads();
+    // Adds the chip's line to the production log, then enables what finish() held back.
+    RunOutcome record(RunOutcome outcome);
 
     Precheck prechecks();
     bool streamTransfer(int count, ViewLine line, ViewLine progressLine, const StreamTexts& texts);
@@ -92,6 +111,16 @@ class OperationEngine {
     OperationPlan plan_;
     int runStart_ = 0;
     int stepStart_ = 0;
+
+    // The production record of this run.
+    bool recording_ = false;  // the log is set and the run reached the chip
+    std::chrono::steady_clock::time_point started_;
+    std::string failureText_;  // the failing step's text, as stored
+    ProductionRecord record_;  // the fields known when the writer has identified itself
+    bool heldContinue_ = false;
+    bool heldExit_ = false;
+    bool heldTimer_ = false;
+    std::string recordFailure_;
 };
 
 }  // namespace qzr

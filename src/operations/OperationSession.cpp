@@ -60,6 +60,25 @@ RunOutcome OperationSession::lastOutcome() const {
     return outcome_;
 }
 
+std::string OperationSession::recordFailure() const {
+    std::lock_guard lock(mutex_);
+    return outcome_ == RunOutcome::NotRecorded ? recordFailure_ : std::string();
+}
+
+void OperationSession::acknowledgeRecordFailure() {
+    join();
+    bool offerContinue = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (outcome_ != RunOutcome::NotRecorded) return;
+        offerContinue = continueWithheld_;
+        outcome_ = RunOutcome::Failed;
+    }
+    view_.setText(ViewLine::TotalTime, "");
+    view_.setRed(ViewLine::TotalTime, false);
+    if (offerContinue) view_.setContinueEnabled(true);
+}
+
 void OperationSession::launch() {
     join();
     stop_ = false;
@@ -76,13 +95,20 @@ void OperationSession::launch() {
         prepareWriterThread();
         RunOutcome outcome = RunOutcome::Failed;
         std::exception_ptr error;
+        std::string recordFailure;
+        bool continueWithheld = false;
+        auto runEngine = [&](OperationEngine& engine) {
+            outcome = engine.run();
+            recordFailure = engine.recordFailure();
+            continueWithheld = engine.continueWithheld();
+        };
         try {
             if (link_) {
                 OperationEngine engine(st_, *link_, *clock_, view_, &stop_);
-                outcome = engine.run();
+                runEngine(engine);
             } else {
                 OperationEngine engine(st_, view_, &stop_);
-                outcome = engine.run();
+                runEngine(engine);
             }
         } catch (const ECommError&) {
             // The serial component itself failed: the waiting thread reports it; the dialog can be closed.
@@ -94,6 +120,8 @@ void OperationSession::launch() {
             std::lock_guard lock(mutex_);
             outcome_ = outcome;
             error_ = error;
+            recordFailure_ = recordFailure;
+            continueWithheld_ = continueWithheld;
         }
         if (outcome != RunOutcome::Stopped) {
             view_.stateChanged();

@@ -53,6 +53,14 @@ class OperationSession {
     // Set to 0 by every successful run, increased by every timer tick.
     int repeatCount() const { return repeatCount_.load(); }
 
+    // The production log could not take the last run's line (outcome NotRecorded): the message that
+    // lbTotalTime shows in red (as shown, "&" single); empty otherwise. Only Exit is enabled then.
+    std::string recordFailure() const;
+    // The operator has acknowledged the record failure (the front end asks before the next chip): the
+    // message line is cleared and Continue enabled when the run would have offered it; the repeat timer is
+    // not started again. Does nothing unless the last run ended NotRecorded.
+    void acknowledgeRecordFailure();
+
     // Called on the worker thread when a run has ended (not after a stop); it must not call back into the
     // session (queue to the user-interface thread instead).
     std::function<void(RunOutcome)> onFinished;
@@ -71,6 +79,8 @@ class OperationSession {
     std::atomic<int> repeatCount_{0};
     mutable std::mutex mutex_;
     RunOutcome outcome_ = RunOutcome::Failed;
+    std::string recordFailure_;
+    bool continueWithheld_ = false;
     std::exception_ptr error_;
     ViewHooks* savedViews_ = nullptr;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace qzr {
 
 // The writer operation that a command dispatches; the engine reads it again at every run.
@@ -24,6 +26,9 @@ struct OperationState {
     bool qtpSimulation = false;    // engineering panel "QTP Sim"
     bool flashTestRepeat = false;  // engineering panel "Flash Pgm test"
     bool showProgramTime = false;  // engineering panel "Show program time"
+    // The production record (ProductionLog.h): one line per chip that a writer operation reached is added
+    // to this file; empty: no record. The user's own setting, not part of the configuration file.
+    std::string productionLogPath;
 };
 
 }  // namespace qzr

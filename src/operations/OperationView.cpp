@@ -36,6 +36,15 @@ std::string displayText(const std::string& stored) {
     return out;
 }
 
+std::string storedText(const std::string& shown) {
+    std::string out;
+    for (char c : shown) {
+        out += c;
+        if (c == '&') out += '&';
+    }
+    return out;
+}
+
 ProgressDialogModel::ProgressDialogModel() {
     line(ViewLine::Title) = {"Auto Program", false, true};
     line(ViewLine::BlankCheck).visible = true;

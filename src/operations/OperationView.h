@@ -5,6 +5,9 @@
 
 namespace qzr {
 
+// The stored form of a text to show ("&" stored as "&&"), for texts that come from outside (file names).
+std::string storedText(const std::string& shown);
+
 // The lines of the progress dialog, top to bottom: stTitle, lbEraseMsg, lbBlankCheckMsg, lbIDMsg, lbDataMsg,
 // lbEEMsg, lbOptionMsg, lbQTPMsg, lbTotalTime.
 enum class ViewLine : int { Title, Erase, BlankCheck, Id, Data, Eeprom, Option, Qtp, TotalTime };
@@ -25,6 +28,9 @@ class OperationView {
     virtual void setText(ViewLine line, const std::string& text) = 0;
     // A progress address during a data or EEPROM stream (a text of the line that is redrawn often).
     virtual void setProgress(ViewLine line, const std::string& text) { setText(line, text); }
+    // How far a long stream of the run has come (program data or EEPROM pairs written, program memory
+    // read): `done` of `total` bytes. The dialog shows nothing of it; the command-line program draws a bar.
+    virtual void streamProgress(int /*done*/, int /*total*/) {}
     // true: painted red; false: the system window-text colour.
     virtual void setRed(ViewLine line, bool red) = 0;
     virtual void setVisible(ViewLine line, bool visible) = 0;

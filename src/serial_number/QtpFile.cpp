@@ -216,6 +216,7 @@ void ReadSerialData(MainState& st) {
 void CloseQtpFile(SerialNumberState& serial) {
     serial.qtpFileOpen = false;
     serial.qtpFileLabel.clear();
+    serial.qtpFilePath.clear();
     serial.qtpContent.clear();
     serial.qtpContent.shrink_to_fit();
     serial.qtpReadOffset = 0;
@@ -247,6 +248,7 @@ bool LoadQTPFile1Click(MainState& st, const QtpFileChooser& choose) {
         serial.qtpContent = std::move(*content);
         serial.qtpReadOffset = 0;
         serial.qtpFileLabel = labelForPath(choice->path);
+        serial.qtpFilePath = choice->path;
         ReadSerialData(st);
         if (serial.qtpFileOpen && serial.target == SerialTarget::ProgramMemory) {
             for (int i = 0; i < serialByteCount(serial); ++i) {

@@ -52,6 +52,8 @@ struct SerialNumberState {
     bool qtpNoNumber = false;
     // What the QTP status label shows in place of "Disable" while the file is open.
     std::string qtpFileLabel;
+    // The path the file was opened by (the production record names it).
+    std::string qtpFilePath;
     // The file's content, read once when it was opened, and the offset of the next record.
     std::string qtpContent;
     std::size_t qtpReadOffset = 0;

@@ -215,6 +215,7 @@ int WriterLink::Read7BitData(int count) {
             } else if (i < count) {
                 transfer[i++] = b;
                 start = clockTicks();
+                if (onReceived) onReceived(i, count);
             }
         }
         if (CheckTimeOut(start)) return lrTimeout;

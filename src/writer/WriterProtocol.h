@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "writer/Clock.h"
@@ -150,6 +151,10 @@ class WriterLink {
     CommLink& link();
     Clock& clock() { return *clock_; }
     MainState& state() { return st_; }
+
+    // Called by Read7BitData for every data byte it stores: the bytes stored so far and the count asked
+    // for (a progress display).
+    std::function<void(int received, int count)> onReceived;
 
   private:
     // Waits for one reply byte within the one-second budget: lrDone with b set, lrTimeout or lrStopped.
