@@ -1,25 +1,13 @@
 #pragma once
 
 #include <QApplication>
-#include <cstdlib>
-#include <filesystem>
 
 namespace qzr::test {
 
-// The one QApplication of the GUI test program, created on first use. The program's user settings (the
-// recent-file list) go to a folder of the test run's own, never the user's.
+// The one QApplication of the GUI test program, made by its main() (tests/gui/GuiTestMain.cpp) so that it
+// ends before the program's static objects do.
 inline QApplication& guiApp() {
-    static int argc = 1;
-    static char arg0[] = "test_gui";
-    static char* argv[] = {arg0, nullptr};
-    static const bool settingsHome = [] {
-        char pattern[] = "/tmp/qzr-gui-test-XXXXXX";
-        if (const char* dir = ::mkdtemp(pattern)) ::setenv("XDG_CONFIG_HOME", dir, 1);
-        return true;
-    }();
-    (void)settingsHome;
-    static QApplication app(argc, argv);
-    return app;
+    return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
 }  // namespace qzr::test
