@@ -126,7 +126,6 @@ class ProjectWindows : public QObject {
     void createIdWindow() {
         auto* view = new TIDChecksumForm(st_);
         id_ = view;
-        view->onIdChanged = [this] { form_.refreshLabels(); };
         form_.addChild(view, QSize(460, TIDChecksumForm::kNormalHeight));
         st_.idWindowOpen = true;
         form_.refreshLabels();

@@ -136,7 +136,6 @@ void TIDChecksumForm::IDLabelShow() {
     qzr::IDLabelShow(st_);
     idLabel_->setText(latin1(st_.options.idText));
     checksumLabel_->setText(latin1(st_.options.idChecksumText));
-    if (onIdChanged) onIdChanged();
 }
 
 void TIDChecksumForm::RadioGroup1Change() {

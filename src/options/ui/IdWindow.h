@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QWidget>
-#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -23,16 +22,14 @@ class TIDChecksumForm : public QWidget {
     explicit TIDChecksumForm(MainState& st, QWidget* parent = nullptr);
     ~TIDChecksumForm() override;
 
-    // Redraws both texts and copies them to the main window's "ID :" and "Checksum in IC:".
+    // Redraws both texts; the core copies them to the main window's "ID :" and "Checksum in IC:" and asks
+    // it to show them (ViewHooks::refreshIdDisplay).
     void IDLabelShow();
     // The window's height: 210 normal, 430 extended, 500 extended with option rows.
     static constexpr int kNormalHeight = 210;
     static constexpr int kExtendedHeight = 430;
     static constexpr int kOptionRowsHeight = 500;
     int viewHeight() const { return height_; }
-
-    // Called after every change of the ID texts (the main window refreshes its labels).
-    std::function<void()> onIdChanged;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
