@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -25,6 +26,7 @@
 #include "gui/GuiTestApp.h"
 #include "info_sheet/InfoSheet.h"
 #include "info_sheet/ui/InfoForm.h"
+#include "options/ui/IdWindow.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
@@ -249,6 +251,20 @@ TEST(ProjectCommands, IdEditorOnThe11BitCore) {
         EXPECT_EQ(child<QLabel>(*window, "Label2")->text(), shown);
         EXPECT_EQ(s.label("lbID"), shown);
     }
+    // The hidden spots switch the height: normal, extended, extended with the option rows.
+    auto* form = static_cast<qzr::gui::TIDChecksumForm*>(window);
+    auto doubleClick = [form](const char* name) {
+        QMouseEvent e(QEvent::MouseButtonDblClick, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(child<QWidget>(*form, name), &e);
+        return form->viewHeight();
+    };
+    EXPECT_EQ(form->viewHeight(), 210);
+    EXPECT_EQ(doubleClick("StaticText1"), 430);
+    EXPECT_EQ(doubleClick("StaticText5"), 500);
+    EXPECT_EQ(doubleClick("StaticText5"), 430);
+    EXPECT_EQ(doubleClick("StaticText1"), 210);
+
     // View > "ID" brings the open window back rather than a second one; "Clear ID" makes a new one.
     s.trigger("ID2");
     EXPECT_EQ(s.form->findChildren<QWidget*>("TIDChecksumForm").size(), 1);

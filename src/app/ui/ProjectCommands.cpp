@@ -126,7 +126,7 @@ class ProjectWindows : public QObject {
     void createIdWindow() {
         auto* view = new TIDChecksumForm(st_);
         id_ = view;
-        form_.addChild(view, QSize(460, TIDChecksumForm::kNormalHeight));
+        form_.addChild(view, QSize(540, TIDChecksumForm::kNormalHeight));
         st_.idWindowOpen = true;
         form_.refreshLabels();
     }

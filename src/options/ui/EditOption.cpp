@@ -84,7 +84,8 @@ TEditOption::TEditOption(MainState& st, QWidget* parent) : QDialog(parent), edit
     QStringList lines;
     for (const char* line : kHelpLines) lines << line;
     help->setPlainText(lines.join('\n'));
-    help->setMinimumWidth(360);
+    help->setLineWrapMode(QPlainTextEdit::NoWrap);
+    help->setMinimumWidth(420);
     QFont mono("DejaVu Sans Mono");
     mono.setStyleHint(QFont::Monospace);
     mono.setPointSize(8);

@@ -96,12 +96,9 @@ TIDChecksumForm::TIDChecksumForm(MainState& st, QWidget* parent) : QWidget(paren
             close();
     });
 
-    // The extended rows, filled once when the window is created.
+    // The extended rows, filled once when the window is created: the writer rows and the dump show in the
+    // extended view, the option rows below them only at the full height.
     const IdExtendedView ext = idExtendedView(st_);
-    auto* extended = new QWidget(this);
-    extended->setObjectName("pnExtended");
-    auto* rows = new QGridLayout(extended);
-    rows->setContentsMargins(0, 8, 0, 0);
     const std::pair<const char*, const std::string*> lines[] = {
         {"Writer ID :", &ext.writerId},
         {"Writer Model :", &ext.writerModel},
@@ -114,16 +111,26 @@ TIDChecksumForm::TIDChecksumForm(MainState& st, QWidget* parent) : QWidget(paren
         {"Body option (00h-03h):", &ext.bodyOption0},
         {"Body option (10h-13h):", &ext.bodyOption1},
     };
-    int r = 0;
-    for (const auto& [caption, value] : lines) {
-        rows->addWidget(new QLabel(caption, extended), r, 0);
-        auto* v = new QLabel(latin1(*value), extended);
-        v->setFont(mono);
-        v->setObjectName(QString("lbExtended%1").arg(r + 1));
-        rows->addWidget(v, r, 1);
-        ++r;
+    for (int part = 0; part < 2; ++part) {
+        auto* panel = new QWidget(this);
+        panel->setObjectName(part == 0 ? "pnExtended" : "pnOptionRows");
+        auto* rows = new QGridLayout(panel);
+        rows->setContentsMargins(0, 4, 0, 0);
+        const int first = part == 0 ? 0 : 7;
+        const int last = part == 0 ? 7 : 10;
+        for (int r = first; r < last; ++r) {
+            const auto& [caption, value] = lines[r];
+            rows->addWidget(new QLabel(caption, panel), r, 0);
+            auto* v = new QLabel(latin1(*value), panel);
+            v->setFont(mono);
+            v->setObjectName(QString("lbExtended%1").arg(r + 1));
+            rows->addWidget(v, r, 1);
+        }
+        rows->setColumnStretch(1, 1);
+        panel->setVisible(false);
+        column->addWidget(panel);
+        (part == 0 ? extended_ : optionRows_) = panel;
     }
-    column->addWidget(extended);
     column->addStretch();
     IDLabelShow();
 }
@@ -150,6 +157,8 @@ void TIDChecksumForm::Label2DblClick() {
 
 void TIDChecksumForm::setViewHeight(int height) {
     height_ = height;
+    extended_->setVisible(height != kNormalHeight);
+    optionRows_->setVisible(height == kOptionRowsHeight);
     QWidget* frame = parentWidget() ? parentWidget() : this;
     frame->resize(frame->width(), height);
 }

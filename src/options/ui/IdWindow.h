@@ -44,6 +44,8 @@ class TIDChecksumForm : public QWidget {
     QLabel* checksumLabel_;
     QRadioButton* ascii_;
     QRadioButton* hex_;
+    QWidget* extended_ = nullptr;
+    QWidget* optionRows_ = nullptr;
     int height_ = kNormalHeight;
 };
 
