@@ -412,6 +412,26 @@ TEST(ProjectCommands, InformationSheetSavesAndPrintsToPdf) {
     EXPECT_EQ(s.st().info.operatingVoltageLow, "2.2");
     ASSERT_TRUE(std::filesystem::exists(pdf));
 
+    // Again without replacing the text file: the page would go beside the data file, where bell.pdf exists;
+    // the user keeps that file.
+    const auto printed = std::filesystem::last_write_time(pdf);
+    s.ui.log.clear();
+    s.ui.answer(true);  // security
+    {
+        Answer a("TInfoForm", [&](QDialog& d) {
+            EXPECT_EQ(child<QLineEdit>(d, "edCustomerName")->text(), "ACME Corp");
+            EXPECT_EQ(child<QLineEdit>(d, "edCodeNo")->text(), "");  // not kept
+            type(d, "edCodeNo", "A2");
+            click(d, "bbSavePrint");
+        });
+        s.trigger("tbInfoSheet");  // bell.txt exists: not replaced
+    }
+    EXPECT_EQ(s.ui.log,
+              (std::vector<std::string>{
+                  "? Security is not enabled, continue?", "? File existed, overwrite it?",
+                  "? " + pdf + "\nFile existed, overwrite it?", "The information sheet was not printed."}));
+    EXPECT_EQ(std::filesystem::last_write_time(pdf), printed);
+
     const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
     if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed: the PDF's text is not checked";
     QProcess extract;

@@ -344,6 +344,7 @@ void TInfoForm::bbSavePrintClick() {
 
 void TInfoForm::PrintProjectInfo(const InfoSheet& s, const std::optional<std::string>& savedText) {
     const InfoPage page = infoPage(s, today(), kVersionText);
+    std::string why = "No printer";
     if (hasDefaultPrinter()) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setDocName("Customer Information Sheet");
@@ -352,14 +353,19 @@ void TInfoForm::PrintProjectInfo(const InfoSheet& s, const std::optional<std::st
             paintInfoPage(painter, page);
             if (painter.end()) return;
         }
-        // The printer refused the page: it goes to a file instead, and the message says so.
+        why = "The printer did not take the page";
     }
+    // The page goes to a file instead; an existing file of that name is replaced only when the user agrees.
     const QString path = infoSheetPdfPath(savedText, st_.dataFileName, st_.startupDirectory);
+    const std::string shown = ss(QDir::toNativeSeparators(path));
+    if (QFileInfo::exists(path) && !st_.ui->askYesNo(shown + "\nFile existed, overwrite it?")) {
+        st_.ui->message("The information sheet was not printed.");
+        return;
+    }
     if (printInfoPageToPdf(page, path))
-        st_.ui->message("No printer: the information sheet was printed to " +
-                        ss(QDir::toNativeSeparators(path)));
+        st_.ui->message(why + ": the information sheet was printed to " + shown);
     else
-        st_.ui->error("The information sheet could not be printed to " + ss(QDir::toNativeSeparators(path)));
+        st_.ui->error("The information sheet could not be printed to " + shown);
 }
 
 }  // namespace qzr::gui
