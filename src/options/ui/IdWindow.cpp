@@ -163,6 +163,14 @@ void TIDChecksumForm::setViewHeight(int height) {
     frame->resize(frame->width(), height);
 }
 
+void TIDChecksumForm::StaticText1DblClick() {
+    setViewHeight(height_ == kNormalHeight ? kExtendedHeight : kNormalHeight);
+}
+
+void TIDChecksumForm::StaticText5DblClick() {
+    setViewHeight(height_ == kExtendedHeight ? kOptionRowsHeight : kExtendedHeight);
+}
+
 bool TIDChecksumForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {
         const QString name = watched->objectName();
@@ -171,11 +179,11 @@ bool TIDChecksumForm::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (name == "StaticText1") {
-            setViewHeight(height_ == kNormalHeight ? kExtendedHeight : kNormalHeight);
+            StaticText1DblClick();
             return true;
         }
         if (name == "StaticText5") {
-            setViewHeight(height_ == kExtendedHeight ? kOptionRowsHeight : kExtendedHeight);
+            StaticText5DblClick();
             return true;
         }
     }

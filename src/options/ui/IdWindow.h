@@ -30,6 +30,9 @@ class TIDChecksumForm : public QWidget {
     static constexpr int kExtendedHeight = 430;
     static constexpr int kOptionRowsHeight = 500;
     int viewHeight() const { return height_; }
+    // The two hidden spots: normal <-> extended, extended <-> extended with the option rows.
+    void StaticText1DblClick();
+    void StaticText5DblClick();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
