@@ -23,6 +23,8 @@ public:
     virtual void refreshOptionDisplay() {}
     // The checksum labels are refreshed.
     virtual void refreshChecksums() {}
+    // The ID texts changed: the main window's "ID :" and "Checksum in IC:" show them again.
+    virtual void refreshIdDisplay() {}
     // The serial-number, QTP and pass-count indicators are refreshed from the state.
     virtual void refreshSerialIndicators() {}
     // The single-area commands "Program ID and Checksum", "Program Memory" and "Program OPTION": their toolbar

@@ -64,6 +64,7 @@ std::string idChecksumText(const MainState& st, int mode) {
 void IDLabelShow(MainState& st) {
     st.options.idText = idText(st, st.options.idDisplayMode);
     st.options.idChecksumText = idChecksumText(st, st.options.idDisplayMode);
+    st.views->refreshIdDisplay();
 }
 
 std::string idEditorText(const MainState& st, int mode) {

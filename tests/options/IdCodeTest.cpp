@@ -177,5 +177,20 @@ TEST(IdExtendedView, RowsFromTheIdAreaAndOptionBytes) {
     EXPECT_EQ(v.bodyOption1, "A8 A9 AA AB AC AD AE AF");
 }
 
+// Every redraw of the ID texts asks the shell to show them again (the main window's "ID :" group).
+TEST(IdText, EveryChangeAsksForTheIdDisplay) {
+    struct Counting final : ViewHooks {
+        int idDisplays = 0;
+        void refreshIdDisplay() override { ++idDisplays; }
+    } views;
+    MainState st = onDevice("QZR-D10");
+    st.views = &views;
+    applyIdEditorText(st, "ABC", kIdModeAscii);
+    EXPECT_EQ(views.idDisplays, 1);
+    EXPECT_EQ(st.options.idText.substr(0, 3), "ABC");
+    IDLabelShow(st);
+    EXPECT_EQ(views.idDisplays, 2);
+}
+
 }  // namespace
 }  // namespace qzr

@@ -122,6 +122,9 @@ class TMainForm::Views final : public ViewHooks {
     void refreshChecksums() override {
         post([this] { form_.refreshLabels(); });
     }
+    void refreshIdDisplay() override {
+        post([this] { form_.refreshLabels(); });
+    }
     void refreshSerialIndicators() override {
         post([this] { form_.refreshLabels(); });
     }
