@@ -1,0 +1,61 @@
+#include "app/ui/UiCallQueue.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QPointer>
+#include <exception>
+#include <utility>
+
+#include "app/ui/ModalRunner.h"
+
+namespace qzr::gui {
+
+ModalRunner& modalRunner() {
+    static ModalRunner runner;
+    return runner;
+}
+
+int runModal(QDialog& dialog) {
+    if (modalRunner()) return modalRunner()(dialog);
+    return dialog.exec();
+}
+
+UiCallQueue::UiCallQueue(QObject* context) : context_(context) {}
+
+void UiCallQueue::post(std::function<void()> call, int coalesceKey) {
+    std::lock_guard lock(mutex_);
+    if (coalesceKey >= 0 && !calls_.empty() && calls_.back().first == coalesceKey) {
+        calls_.back().second = std::move(call);
+        return;
+    }
+    calls_.emplace_back(coalesceKey, std::move(call));
+    if (!scheduled_) {
+        scheduled_ = true;
+        // Dropped by Qt when the window is gone.
+        QMetaObject::invokeMethod(
+            context_, [this] { drain(); }, Qt::QueuedConnection);
+    }
+}
+
+void UiCallQueue::drain() {
+    std::deque<std::pair<int, std::function<void()>>> calls;
+    {
+        std::lock_guard lock(mutex_);
+        calls.swap(calls_);
+        scheduled_ = false;
+    }
+    for (auto& c : calls) {
+        try {
+            c.second();
+        } catch (const std::exception&) {
+            // A window update that fails leaves the window as it was; the run goes on.
+        }
+    }
+}
+
+void UiCallQueue::discard() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+}
+
+}  // namespace qzr::gui
