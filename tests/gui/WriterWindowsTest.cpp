@@ -12,16 +12,20 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTimer>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "app/ui/MainForm.h"
 #include "app/ui/ModalRunner.h"
+#include "app/ui/UiCallQueue.h"
 #include "gui/GuiTestApp.h"
 #include "operations/ui/ProgressDialog.h"
 #include "options/Options.h"
@@ -228,6 +232,9 @@ TEST(WriterWindows, VerifyFailureIsRedWithExitOnlyAndReadIcFillsTheGrid) {
     w.trigger("ReadIC1");
     EXPECT_TRUE(w.st().icReadDone);
     EXPECT_EQ(qzr::wordValue(w.st().image.programWord(5)), 0x3105u) << "the chip's words are back";
+    auto* grid = child<QWidget>(*w.form, "TMDIChild")->findChild<QTableView*>("StringGrid1");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->model()->index(0, 5).data().toString(), "3105") << "and in the rebuilt grid";
     EXPECT_EQ(dialogs.shown, 4);
 }
 
@@ -384,6 +391,48 @@ TEST(WriterWindows, AccessCodeOpensThePanelAndPulseWidthsAreCorrected) {
     EXPECT_FALSE(child<QAction>(*w.form, "ForceWrite")->isVisible());
     EXPECT_EQ(dialogs.shown, 2);
     EXPECT_TRUE(w.ui.log.empty()) << w.ui.log.front();
+}
+
+// Calls made on a worker arrive in order; a run of progress texts for one line arrives as its last one;
+// a call made on the UI thread afterwards comes after all of them.
+TEST(WriterWindows, QueuedCallsKeepTheirOrderAndCoalesceProgress) {
+    qzr::test::guiApp();
+    QObject context;
+    qzr::gui::UiCallQueue queue(&context);
+    QStringList seen;
+    std::thread worker([&] {
+        queue.post([&] { seen << "Program data"; });
+        for (int a = 0; a < 5000; ++a) queue.post([&seen, a] { seen << QString::number(a); }, 4);
+        queue.post([&] { seen << "Program data OK"; });
+    });
+    worker.join();
+    queue.post([&] { seen << "restart"; });
+    ASSERT_TRUE(waitFor([&] { return seen.size() == 4; }));
+    EXPECT_EQ(seen, (QStringList{"Program data", "4999", "Program data OK", "restart"}));
+}
+
+TEST(WriterWindows, AboutAndVersionWindows) {
+    Window w("virtual");
+    QStringList texts;
+    ScriptedDialogs dialogs([&](QDialog& d) {
+        for (const char* name : {"Version", "PhysMem", "OSVersion", "FirmwareVersion"})
+            if (auto* l = d.findChild<QLabel*>(name)) texts << l->text();
+        if (d.objectName() == "TVersionInfo") {
+            EXPECT_EQ(d.windowTitle(), "VersionInfo");
+            EXPECT_TRUE(child<QPlainTextEdit>(d, "Memo1")->isReadOnly());
+            child<QPushButton>(d, "btExit")->click();
+        } else {
+            EXPECT_EQ(d.windowTitle(), "About QZR Writer");
+            child<QPushButton>(d, "OKButton")->click();
+        }
+    });
+    w.trigger("HelpAbout1");
+    ASSERT_EQ(texts.size(), 4);
+    EXPECT_EQ(texts[0], "Version : V2.77");
+    EXPECT_TRUE(texts[1].endsWith(" KB"));
+    EXPECT_EQ(texts[3], "HRP021A V3.30");
+    w.trigger("VersionInfo1");
+    EXPECT_EQ(dialogs.shown, 2);
 }
 
 }  // namespace

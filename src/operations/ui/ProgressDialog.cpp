@@ -65,7 +65,10 @@ class TfmProgramVerify::View final : public OperationView {
         });
     }
     void stateChanged() override {
-        d_.queue_.post([this] { d_.runEnded(); });
+        // The worker of this run touches the state no more; a later run may have started by the time the
+        // call is run.
+        const int run = d_.runNumber_.load();
+        d_.queue_.post([this, run] { d_.runEnded(run); });
     }
 
   private:
@@ -143,7 +146,8 @@ TfmProgramVerify::TfmProgramVerify(MainState& st, QWidget* parent, std::function
     connect(btExit_, &QPushButton::clicked, this, [this] { accept(); });
     connect(btContinue_, &QPushButton::clicked, this, [this] {
         guarded([this] {
-            if (closed_ || session_->running()) return;
+            if (closed_) return;
+            timer1_->stop();  // a repeat due now would only run this chip again
             beginChip();
             session_->continueClicked();
         });
@@ -185,12 +189,15 @@ void TfmProgramVerify::showEvent(QShowEvent* event) {
 
 void TfmProgramVerify::beginChip() {
     ++chips_;
+    runNumber_ = chips_;
     chipClock_.start();
     chipInfo_->setText(QString("Chip %1").arg(chips_));
 }
 
-void TfmProgramVerify::runEnded() {
-    chipInfo_->setText(QString("Chip %1: %2 s").arg(chips_).arg(chipClock_.elapsed() / 1000.0, 0, 'f', 2));
+void TfmProgramVerify::runEnded(int run) {
+    if (run == chips_)
+        chipInfo_->setText(
+            QString("Chip %1: %2 s").arg(chips_).arg(chipClock_.elapsed() / 1000.0, 0, 'f', 2));
     if (std::exception_ptr e = session_->takeError()) {
         try {
             std::rethrow_exception(e);
@@ -198,9 +205,9 @@ void TfmProgramVerify::runEnded() {
             st_.ui->message(x.what());
         }
     }
-    // A restart may already be running (the repeat timer): the main window reads the state only while no
-    // worker writes it; it catches up after the next run or when the dialog closes.
-    if (!session_->running() && stateChanged_) stateChanged_();
+    // The main window reads the state only while no worker writes it: when a later run has started in the
+    // meantime, it catches up after that run or when the dialog closes.
+    if (run == chips_ && stateChanged_) stateChanged_();
 }
 
 void TfmProgramVerify::keyPressEvent(QKeyEvent* event) {

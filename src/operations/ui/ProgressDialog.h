@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -52,7 +53,7 @@ class TfmProgramVerify : public QDialog {
 
     QLabel* line(ViewLine l) const { return lines_[static_cast<std::size_t>(l)]; }
     void beginChip();
-    void runEnded();
+    void runEnded(int run);
     void guarded(const std::function<void()>& f);
 
     MainState& st_;
@@ -67,6 +68,7 @@ class TfmProgramVerify : public QDialog {
     QTimer* timer1_ = nullptr;
     QElapsedTimer chipClock_;
     int chips_ = 0;
+    std::atomic<int> runNumber_{0};  // chips_ as the worker of the current run reads it
     bool started_ = false;
     bool closed_ = false;
 };
