@@ -19,10 +19,12 @@
 #include <QTableView>
 #include <QTimer>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <thread>
 
+#include "app/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/ModalRunner.h"
 #include "app/ui/UiCallQueue.h"
@@ -69,6 +71,20 @@ void type(QLineEdit* edit, const QString& text) {
         QApplication::sendEvent(edit, &press);
     }
 }
+
+// Answers the file dialogs with one choice.
+struct Chooser final : qzr::gui::FileChooser {
+    std::optional<qzr::gui::FileChoice> answer;
+    qzr::gui::FileDialogRequest asked;
+    std::optional<qzr::gui::FileChoice> openFile(QWidget*, const qzr::gui::FileDialogRequest& r) override {
+        asked = r;
+        return answer;
+    }
+    std::optional<qzr::gui::FileChoice> saveFile(QWidget*, const qzr::gui::FileDialogRequest& r) override {
+        asked = r;
+        return answer;
+    }
+};
 
 // The modal dialogs are answered by `script` in place of exec().
 struct ScriptedDialogs {
@@ -361,6 +377,28 @@ TEST(WriterWindows, SerialDialogFieldRulesAndTheRtwiRefusal) {
         << "Disable Serial Mode enables the menu entries";
 }
 
+TEST(WriterWindows, QtpFileButtonWritesTheNumbers) {
+    Window w("virtual");
+    Chooser chooser;
+    w.form->setFileChooser(&chooser);
+    const std::string path = (w.dir.path() / "parts").string();
+    chooser.answer = qzr::gui::FileChoice{QString::fromStdString(path), 2};
+    ScriptedDialogs dialogs([&](QDialog& d) {
+        type(child<QLineEdit>(d, "StartAddress"), "100");
+        type(child<QLineEdit>(d, "StartValue"), "05");
+        type(child<QLineEdit>(d, "NoOfPart"), "3");
+        child<QPushButton>(d, "BtnQtpFile")->click();
+        EXPECT_FALSE(d.isVisible()) << "written: the dialog closes";
+    });
+    w.trigger("SerialNoMode1");
+    EXPECT_EQ(chooser.asked.filters, (QStringList{"Config files (*.cfg)", "QTP files (*.txt)"}));
+    EXPECT_EQ(qzr::test::readFile(path + ".txt"),
+              ":020100000531C7\r\n:020100000631C6\r\n:020100000731C5\r\n:00000001FF");
+    EXPECT_EQ(w.label("stSerialNo"), "08");
+    EXPECT_EQ(w.label("Label1"), "Disable");
+    w.form->setFileChooser(nullptr);
+}
+
 TEST(WriterWindows, AccessCodeOpensThePanelAndPulseWidthsAreCorrected) {
     Window w("virtual");
     std::string entry = "wrong";
@@ -391,6 +429,22 @@ TEST(WriterWindows, AccessCodeOpensThePanelAndPulseWidthsAreCorrected) {
     EXPECT_FALSE(child<QAction>(*w.form, "ForceWrite")->isVisible());
     EXPECT_EQ(dialogs.shown, 2);
     EXPECT_TRUE(w.ui.log.empty()) << w.ui.log.front();
+}
+
+// Program Memory and both auto-programs ask about a blank reset word; Abort opens no dialog. The other
+// commands never ask.
+TEST(WriterWindows, ResetAddressQuestion) {
+    Window w("virtual");
+    w.trigger("ClearBuffer1");
+    ScriptedDialogs dialogs([&](QDialog& d) {
+        ASSERT_TRUE(runEnded(d));
+        child<QPushButton>(d, "btExit")->click();
+    });
+    for (const char* command : {"AutoProgram1", "AutoProgramwithoutBlankCheck1", "ProgramMemory2",
+                                "tbAutoProgram", "BlankCheckAction", "tbVerify"})
+        w.trigger(command);
+    EXPECT_EQ(dialogs.shown, 2) << "only blank check and verify ran";
+    EXPECT_EQ(w.ui.log, std::vector<std::string>(4, "? Reset address (03FFh) is blank!!"));
 }
 
 // Calls made on a worker arrive in order; a run of progress texts for one line arrives as its last one;
