@@ -485,8 +485,13 @@ TEST(WriterWindows, AboutAndVersionWindows) {
     EXPECT_EQ(texts[0], "Version : V2.77");
     EXPECT_TRUE(texts[1].endsWith(" KB"));
     EXPECT_EQ(texts[3], "HRP021A V3.30");
+    qzr::VirtualWriter::Faults silent;
+    silent.silenceAfter = 0;
+    w.box().setFaults(silent);
+    w.trigger("HelpAbout1");
+    EXPECT_EQ(texts.back(), "Unknown") << "a writer that does not answer now";
     w.trigger("VersionInfo1");
-    EXPECT_EQ(dialogs.shown, 2);
+    EXPECT_EQ(dialogs.shown, 3);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "operations/OperationDispatch.h"
 #include "operations/ui/ProgressDialog.h"
 #include "serial_number/ui/SerialNoSetupForm.h"
+#include "writer/CommLink.h"
 #include "writer/WriterDetect.h"
 #include "writer/WriterProtocol.h"
 #include "writer/ui/DeviceForm.h"
@@ -83,13 +84,15 @@ void pulseFieldChanged(TMainForm& form, const char* name,
 
 void aboutBox(TMainForm& form) {
     MainState& st = form.state();
-    // A fresh writer check for the identification.
-    form.runWriterTask([&st] {
-        if (!PreparePort(st)) return;
+    // A fresh writer check on the open port (a port that is not open is not opened for the about box). Only
+    // a writer that identified itself now is named; a silent one is "Unknown", not the last one seen.
+    std::string identification;
+    form.runWriterTask([&st, &identification] {
+        if (!st.link.Comm1 || st.link.portError || !st.link.Comm1->Enabled()) return;
         WriterLink writer(st);
-        writer.CheckWriter();
+        if (writer.CheckWriter() == lrIdWriter) identification = st.link.writerIdText;
     });
-    TAboutBox box(form.windowTitle(), st.link.writerIdText, &form);
+    TAboutBox box(form.windowTitle(), identification, &form);
     runModal(box);
 }
 
