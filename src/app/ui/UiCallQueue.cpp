@@ -1,24 +1,10 @@
 #include "app/ui/UiCallQueue.h"
 
-#include <QDialog>
 #include <QObject>
-#include <QPointer>
 #include <exception>
 #include <utility>
 
-#include "app/ui/ModalRunner.h"
-
 namespace qzr::gui {
-
-ModalRunner& modalRunner() {
-    static ModalRunner runner;
-    return runner;
-}
-
-int runModal(QDialog& dialog) {
-    if (modalRunner()) return modalRunner()(dialog);
-    return dialog.exec();
-}
 
 UiCallQueue::UiCallQueue(QObject* context) : context_(context) {}
 

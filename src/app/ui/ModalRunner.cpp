@@ -1,0 +1,17 @@
+#include "app/ui/ModalRunner.h"
+
+#include <QDialog>
+
+namespace qzr::gui {
+
+ModalRunner& modalRunner() {
+    static ModalRunner runner;
+    return runner;
+}
+
+int runModal(QDialog& dialog) {
+    if (modalRunner()) return modalRunner()(dialog);
+    return dialog.exec();
+}
+
+}  // namespace qzr::gui
