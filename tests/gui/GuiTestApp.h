@@ -18,8 +18,10 @@ inline QApplication& guiApp() {
         return true;
     }();
     (void)settingsHome;
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit Qt's own statics (its registry of input devices, made for a click, a key or a
+    // window activation) may already be gone, and the application's destructor would use them.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 }  // namespace qzr::test

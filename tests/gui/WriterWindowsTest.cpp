@@ -62,12 +62,16 @@ bool isRed(QLabel* label) {
     return label->palette().color(QPalette::WindowText) == QColor(Qt::red);
 }
 
+QKeyEvent key(int code, const QString& text = {}) {
+    return QKeyEvent(QEvent::KeyPress, code, Qt::NoModifier, text);
+}
+
 // Types `text` into a field key by key, as the keyboard does.
 void type(QLineEdit* edit, const QString& text) {
     edit->setFocus();
     edit->selectAll();
     for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QKeyEvent press = key(0, QString(c));
         QApplication::sendEvent(edit, &press);
     }
 }
@@ -181,7 +185,7 @@ TEST(WriterWindows, AutoProgramChipAfterChipWithSerialNumbers) {
                 if (chip == 1) {
                     child<QPushButton>(d, "btContinue")->click();
                 } else {
-                    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                    QKeyEvent enter = key(Qt::Key_Return);
                     QApplication::sendEvent(&d, &enter);  // Enter repeats too
                 }
             }
@@ -365,7 +369,7 @@ TEST(WriterWindows, SerialDialogFieldRulesAndTheRtwiRefusal) {
         EXPECT_FALSE(child<QLineEdit>(d, "Increment")->isEnabled());
         // Enter on the field presses OK: the field is left first (all ones become zeros), then checked.
         value->setFocus();
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QKeyEvent enter = key(Qt::Key_Return);
         QApplication::sendEvent(value, &enter);
         EXPECT_EQ(value->text(), "0000");
         EXPECT_TRUE(d.isVisible()) << "refused: the dialog stays";
