@@ -148,6 +148,9 @@ TfmProgramVerify::TfmProgramVerify(MainState& st, QWidget* parent, std::function
         guarded([this] {
             if (closed_) return;
             timer1_->stop();  // a repeat due now would only run this chip again
+            // At once, not only when the restart's own calls arrive: a second click must not wait for a run.
+            btContinue_->setEnabled(false);
+            btExit_->setEnabled(false);
             beginChip();
             session_->continueClicked();
         });
