@@ -5,6 +5,7 @@
 #include "app/MainState.h"
 #include "operations/WorkerThread.h"
 #include "writer/CommLink.h"
+#include "writer/FreshChip.h"
 
 namespace qzr {
 
@@ -87,6 +88,7 @@ void OperationSession::launch() {
         std::lock_guard lock(mutex_);
         error_ = nullptr;
     }
+    if (!link_) insertFreshChipForRun(st_);  // the virtual writer's operator swaps the chip
     if (!savedViews_) {
         savedViews_ = st_.views;
         st_.views = &quietViews;

@@ -368,7 +368,8 @@ bool BtnOKClick(MainState& st, SerialNoFields& fields) {
 void BtnDisableClick(MainState& st) {
     st.serial.serialMode = false;
     st.operation.qtpSimulation = false;
-    st.views->enableSingleAreaCommands(true, false);
+    // The menu entries come back with their buttons (left disabled they stayed so for the rest of the run).
+    st.views->enableSingleAreaCommands(true, true);
     st.views->refreshSerialIndicators();
 }
 

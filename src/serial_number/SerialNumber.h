@@ -145,8 +145,8 @@ bool CheckSerialNoSetting(MainState& st, SerialNoFields& fields);
 // the single-area commands are disabled and the result is true (the dialog closes). False: the dialog stays.
 bool BtnOKClick(MainState& st, SerialNoFields& fields);
 
-// "Disable Serial Mode": mode off, QTP simulation off, the single-area toolbar buttons enabled again (their
-// menu items keep their state). The dialog stays open.
+// "Disable Serial Mode": mode off, QTP simulation off, the single-area commands enabled again, toolbar
+// buttons and menu entries. The dialog stays open.
 void BtnDisableClick(MainState& st);
 
 // After the dialog is closed: the program-memory and EEPROM views, if open, reload.

@@ -45,7 +45,8 @@ std::vector<std::string> numbered(const std::string& dir, const std::string& pre
 }  // namespace
 
 bool isVirtualPortEntry(const std::string& entry) {
-    return upper(entry) == "VIRTUAL";
+    const std::string u = upper(entry);
+    return u == "VIRTUAL" || u == "VIRTUAL:NEW-CHIP";
 }
 
 std::optional<int> comPortNumber(const std::string& entry) {

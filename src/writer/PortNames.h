@@ -6,9 +6,11 @@
 
 namespace qzr {
 
-// Port entries: "Com1" .. "Com8" (any case), a device path such as /dev/ttyUSB0, or "virtual".
+// Port entries: "Com1" .. "Com8" (any case), a device path such as /dev/ttyUSB0, "virtual" or
+// "virtual:new-chip".
 
-// True for "virtual" (any case): the built-in emulated writer.
+// True for "virtual" (any case): the built-in emulated writer; also for "virtual:new-chip", the same writer
+// with a fresh chip in its socket at the start of every run (FreshChip.h).
 bool isVirtualPortEntry(const std::string& entry);
 // n for an entry "ComN" (any case, N >= 1), else nullopt.
 std::optional<int> comPortNumber(const std::string& entry);

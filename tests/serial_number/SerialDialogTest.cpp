@@ -206,7 +206,7 @@ TEST(SerialDialog, OkStoresTheFieldsAndDisableTurnsTheModeOff) {
     EXPECT_EQ(serialModeLabel(s), "Disable");
     EXPECT_EQ(s.startAddress, 0x20u) << "the settings stay for the next opening";
     SerialNoDialogClosed(f.st);
-    EXPECT_EQ(hooks.calls, (std::vector<std::string>{"disable menu+toolbar", "enable toolbar",
+    EXPECT_EQ(hooks.calls, (std::vector<std::string>{"disable menu+toolbar", "enable menu+toolbar",
                                                      "reload program", "reload eeprom"}));
 }
 

@@ -3,8 +3,13 @@
 
 #include <cstdlib>
 
+#include "app/DeviceCommands.h"
+#include "app/MainState.h"
 #include "support/TestFiles.h"
+#include "writer/FreshChip.h"
 #include "writer/PortNames.h"
+#include "writer/VirtualWriter.h"
+#include "writer/WriterDetect.h"
 
 namespace qzr {
 namespace {
@@ -18,6 +23,8 @@ TEST(PortNames, EntriesAndTheirDisplayNames) {
     EXPECT_FALSE(comPortNumber("Com3x"));
     EXPECT_FALSE(comPortNumber("/dev/ttyS0"));
     EXPECT_TRUE(isVirtualPortEntry("Virtual"));
+    EXPECT_TRUE(isVirtualPortEntry("virtual:New-Chip"));
+    EXPECT_FALSE(isVirtualPortEntry("virtual:"));
     EXPECT_EQ(portDisplayName("Com3"), "COM3");
     EXPECT_EQ(portDisplayName("virtual"), "VIRTUAL");
     EXPECT_EQ(portDisplayName("/dev/ttyUSB0"), "/dev/ttyUSB0");
@@ -48,6 +55,32 @@ TEST(PortNames, PresentDevicesComeInGroupOrderAndNumericOrder) {
         expected.push_back(dev.file(n));
     EXPECT_EQ(found, expected);
     EXPECT_EQ(resolvePortEntry("Com4", dev.path().string()), dev.file("ttyS2"));
+}
+
+}  // namespace
+}  // namespace qzr
+
+namespace qzr {
+namespace {
+
+// "virtual:new-chip": a fresh blank chip at every run; "virtual" keeps its chip.
+TEST(PortNames, FreshChipEntryPutsABlankChipInBeforeEveryRun) {
+    for (const char* entry : {"virtual:new-chip", "virtual"}) {
+        SCOPED_TRACE(entry);
+        MainState st;
+        selectDevice(st, "QZR-D10");
+        st.link.portEntry = entry;
+        CheckComPort(st);
+        ASSERT_FALSE(st.link.portError);
+        auto* box = dynamic_cast<VirtualWriter*>(st.link.Comm1.get());
+        ASSERT_NE(box, nullptr);
+        VirtualChip used = box->chip();
+        used.program[0] = 0x00;
+        box->setChip(used);
+        insertFreshChipForRun(st);
+        EXPECT_EQ(box->chip().program[0], isFreshChipPortEntry(entry) ? 0x7F : 0x00);
+        st.link.Comm1->Close();
+    }
 }
 
 }  // namespace

@@ -4,19 +4,17 @@
 
 namespace qzr::gui {
 
-namespace {
-ModalRunner& runner() {
-    static ModalRunner r;
-    return r;
+ModalRunner& modalRunner() {
+    static ModalRunner runner;
+    return runner;
 }
-}  // namespace
 
-void setModalRunner(ModalRunner r) {
-    runner() = std::move(r);
+void setModalRunner(ModalRunner runner) {
+    modalRunner() = std::move(runner);
 }
 
 int runModal(QDialog& dialog) {
-    if (runner()) return runner()(dialog);
+    if (modalRunner()) return modalRunner()(dialog);
     return dialog.exec();
 }
 

@@ -6,14 +6,17 @@ class QDialog;
 
 namespace qzr::gui {
 
-// Every modal dialog of the project windows is shown through runModal. Tests replace the runner to answer a
-// dialog without an event loop: set its fields, click its buttons by object name, return its result.
+// Every modal dialog of the windows is shown through runModal: exec() in the program, a script in the tests
+// (which set the dialog's fields, click its buttons by object name and close it, without an event loop of
+// their own). The runner returns the dialog's result (QDialog::Accepted or Rejected).
 using ModalRunner = std::function<int(QDialog&)>;
 
-// An empty runner restores QDialog::exec.
+// The runner in force; empty: QDialog::exec().
+ModalRunner& modalRunner();
+// Sets the runner; an empty one restores QDialog::exec().
 void setModalRunner(ModalRunner runner);
 
-// Shows `dialog` modally and returns its result (QDialog::Accepted or Rejected).
+// Shows `dialog` modally and returns its result.
 int runModal(QDialog& dialog);
 
 }  // namespace qzr::gui

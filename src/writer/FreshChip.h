@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace qzr {
+
+struct MainState;
+
+// The port entry "virtual:new-chip" (any case) is the virtual writer with an operator at the socket: at the
+// start of every writer operation a fresh blank chip of the selected device sits in the socket, as when
+// chips are swapped between runs of a production line. The plain "virtual" keeps its one chip.
+inline constexpr const char* kFreshChipPortEntry = "virtual:new-chip";
+bool isFreshChipPortEntry(const std::string& entry);
+
+// Before a run: puts the fresh chip in when the program's port is the virtual writer opened for
+// "virtual:new-chip" (the entry itself, or a ComN that resolves to it); otherwise nothing.
+void insertFreshChipForRun(MainState& st);
+
+}  // namespace qzr
