@@ -83,6 +83,9 @@ void registerReadCommands(std::vector<CommandSpec>& commands);       // read, do
 // Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
 int applyConfigOption(Context& ctx, const std::string& file);
 int applyLoadOption(Context& ctx, const std::string& file);
+// After -c or -l (named `option` in the message): kExitUsage, with a line on stderr, when the data file that
+// was loaded is damaged (its reading reported an error); otherwise kExitOk.
+int refuseDamagedData(Context& ctx, const std::string& option);
 
 // Runs the program on the arguments (without the program name).
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
