@@ -192,6 +192,7 @@ Fault CfgParser::parse(CfgValues& v) {
     v.version = in_.GetStr();
     if (!need("File name:")) return Fault::fileData;
     v.dataFile = fileName();
+    if (v.dataFile.find('\0') != std::string::npos) return Fault::fileData;  // no file has such a name
 
     if (!need("COM port:")) return Fault::fileData;
     const std::string port = in_.GetStr();

@@ -223,6 +223,9 @@ TEST_F(ConfigLoad, DataFileProblemsKeepTheSetUpAndReportTheName) {
 
     ASSERT_FALSE(load(configText("")));
     EXPECT_EQ(ui.log.back(), "No data file name");
+    // A name holding a zero byte names no file; it would open the file named by the part before it.
+    ASSERT_FALSE(load(configText(std::string("/etc/hostname\0.bin", 18))));
+    EXPECT_EQ(ui.log.back(), dataErr());
 
     // A configuration naming a configuration file (here itself) is refused instead of loading without end.
     test::writeFile(dir.file("test.cfg"), configText(dir.file("test.cfg")));
