@@ -60,7 +60,7 @@ HexParse field(const char* rec, std::size_t recLen, std::size_t pos, std::size_t
 }  // namespace
 
 HexReadResult HexToObj(MainState& st, MemoryImage& image, std::string_view text, HexLimits limits) {
-    std::ranges::fill(image.programArea(), 0xFF);
+    std::fill(image.programArea().begin(), image.programArea().end(), 0xFF);
     auto eeprom = image.eepromArea();
     std::fill(eeprom.begin(), eeprom.begin() + layout::kEepromClearBytes, 0);
 
