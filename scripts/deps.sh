@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and testing need, when they are missing.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config ccache qt6-base-dev libgl1-mesa-dev libjpeg-dev
-          libgtest-dev libgmock-dev libbenchmark-dev poppler-utils)
+          libgtest-dev libgmock-dev libbenchmark-dev poppler-utils
+          clang libclang-rt-14-dev)  # clang and libFuzzer for the fuzz targets (scripts/fuzz.sh)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

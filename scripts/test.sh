@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test; then runs the tests again in a build
 # with AddressSanitizer and UndefinedBehaviorSanitizer, and the tests of the worker threads (engine, Read
-# IC, GUI) in a build with ThreadSanitizer; any report fails the run.
+# IC, GUI) in a build with ThreadSanitizer; any report fails the run. Last, each fuzz target runs for a few
+# seconds on its seed corpus (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -29,3 +30,5 @@ for d in ${tsan_dirs//;/ }; do tsan_targets+=("test_$d"); done
 cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 (cd build/tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+
+bash scripts/fuzz.sh

@@ -86,6 +86,10 @@ struct MainState {
     std::string dataFileName;      // shown as the program-memory window's title
     std::string startupDirectory;  // current directory when the state was created
     std::string configPath;        // configuration file in use
+    // The data in the image came from a file whose reading reported an error (a damaged HEX file), and
+    // whether the user has agreed to program them all the same (asked once per such load).
+    bool dataFileDamaged = false;
+    bool damagedDataAccepted = false;
     bool firstShowDone = false;
 
     // Customer information sheet texts kept between openings of the sheet.

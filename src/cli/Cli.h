@@ -103,6 +103,9 @@ void registerEmulateCommands(std::vector<CommandSpec>& commands);    // emulate
 // Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
 int applyConfigOption(Context& ctx, const std::string& file);
 int applyLoadOption(Context& ctx, const std::string& file);
+// After -c or -l (named `option` in the message): kExitUsage, with a line on stderr, when the data file that
+// was loaded is damaged (its reading reported an error); otherwise kExitOk.
+int refuseDamagedData(Context& ctx, const std::string& option);
 
 // The --help text: options, commands and exit statuses.
 const char* helpText();

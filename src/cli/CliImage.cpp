@@ -51,7 +51,7 @@ int applyLoadOption(Context& ctx, const std::string& file) {
         ctx.err << "-l " << file << ": the data file was not loaded\n";
         return kExitUsage;
     }
-    return kExitOk;
+    return refuseDamagedData(ctx, "-l " + file);
 }
 
 }  // namespace qzr::cli

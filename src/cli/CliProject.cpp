@@ -45,7 +45,15 @@ int applyConfigOption(Context& ctx, const std::string& file) {
         return kExitUsage;
     }
     // The loader has shown why a configuration was refused or its data file not loaded.
-    return LoadConfigFile(ctx.st, file) ? kExitOk : kExitUsage;
+    if (!LoadConfigFile(ctx.st, file)) return kExitUsage;
+    return refuseDamagedData(ctx, "-c " + file);
+}
+
+int refuseDamagedData(Context& ctx, const std::string& option) {
+    // A production line never programs a damaged file: its reading's message has been shown, no command runs.
+    if (!ctx.st.dataFileDamaged) return kExitOk;
+    ctx.err << option << ": the data file " << ctx.st.dataFileName << " is damaged\n";
+    return kExitUsage;
 }
 
 }  // namespace qzr::cli

@@ -104,13 +104,28 @@ class CfgParser {
         out = value != 0;
         return true;
     }
-    uint8_t hexWord() { return static_cast<uint8_t>(HexToInt(st_, in_.GetStr()) & 0xFFu); }
+    // The next word read as a hex byte: one or two hex digits; false (a file-data fault) for a word that is
+    // missing, too long or not hexadecimal.
+    bool hexByte(uint8_t& out) {
+        const std::string word = in_.GetStr();
+        const HexParse parsed = parseHex(word);
+        if (word.empty() || word.size() > 2 || !parsed.valid) return false;
+        out = static_cast<uint8_t>(parsed.value);
+        return true;
+    }
     // The rest of the current line without the one blank after the key and without its line end.
     std::string restOfLine() {
         std::string text = in_.line();
         if (!text.empty() && text.front() == ' ') text.erase(0, 1);
         if (!text.empty() && text.back() == '\n') text.pop_back();
         if (!text.empty() && text.back() == '\r') text.pop_back();
+        return text;
+    }
+    // The rest of the line as restOfLine gives it, without blanks and TABs at its end: a data-file name,
+    // which may hold blanks but ends in its extension.
+    std::string fileName() {
+        std::string text = restOfLine();
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
         return text;
     }
     Fault serialFields(CfgValues& v);
@@ -131,6 +146,9 @@ Fault CfgParser::serialFields(CfgValues& v) {
     if (start < 0 || start > 0xFFFF || count < 0 || count > kMaxSerialBytes || increment < 0 ||
         increment > 255 || kind < 0 || kind > 1 || order < 0 || order > 1)
         return Fault::fileData;
+    // The number: one to two hex digits per byte of the count (a shorter one fills the bytes it has).
+    const std::size_t digits = 2 * static_cast<std::size_t>(count == 0 ? 1 : count);
+    if (bytes.empty() || bytes.size() > digits || !parseHex(bytes).valid) return Fault::fileData;
     v.serialMode = mode != 0;
     v.startAddress = static_cast<uint32_t>(start);
     v.byteCount = count == 0 ? 1 : static_cast<int>(count);
@@ -173,7 +191,8 @@ Fault CfgParser::parse(CfgValues& v) {
     if (!need("Version:")) return Fault::fileData;
     v.version = in_.GetStr();
     if (!need("File name:")) return Fault::fileData;
-    v.dataFile = in_.GetStr();
+    v.dataFile = fileName();
+    if (v.dataFile.find('\0') != std::string::npos) return Fault::fileData;  // no file has such a name
 
     if (!need("COM port:")) return Fault::fileData;
     const std::string port = in_.GetStr();
@@ -197,16 +216,15 @@ Fault CfgParser::parse(CfgValues& v) {
     if (Fault f = serialFields(v); f != Fault::none) return f;
 
     if (!need("Option code:")) return Fault::fileData;
-    v.optionBytes[0] = hexWord();
-    v.optionBytes[1] = hexWord();
     v.allOptionBytes = v.version >= "2.70";
-    if (v.allOptionBytes) {
-        v.optionBytes[2] = hexWord();
-        v.optionBytes[3] = hexWord();
+    for (std::size_t k = 0; k < (v.allOptionBytes ? 4u : 2u); ++k) {
+        if (!hexByte(v.optionBytes[k])) return Fault::fileData;
     }
 
     if (!need("ID code:")) return Fault::fileData;
-    for (uint8_t& b : v.id) b = hexWord();
+    for (uint8_t& b : v.id) {
+        if (!hexByte(b)) return Fault::fileData;
+    }
 
     if (!need("Keep option:")) return Fault::fileData;
     if (!flag(v.keepOptions)) return Fault::number;

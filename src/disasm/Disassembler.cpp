@@ -153,9 +153,7 @@ std::string disassembleProgram(const MainState& st) {
 }
 
 std::string disassemblySaveName(std::string_view dataFileName) {
-    const std::size_t dot = dataFileName.find('.');
-    if (dot == std::string_view::npos) return {};
-    return std::string(dataFileName.substr(0, dot));
+    return dialogInitialName(dataFileName);
 }
 
 bool saveDisassembly(MainState& st, std::string_view text, const std::string& path) {

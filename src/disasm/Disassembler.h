@@ -32,7 +32,8 @@ std::string equ_table();
 // ORG line (and its separator) after every run of undefined words, and END; every line ended by CR LF.
 std::string disassembleProgram(const MainState& st);
 
-// The name the save dialog proposes: the data-file name up to its first ".", or empty when it has none.
+// The name the save dialog proposes, as every dialog proposes one (dialogInitialName): the file-name part
+// of the data-file name cut before its first "." (the folder kept), or empty when that part has none.
 std::string disassemblySaveName(std::string_view dataFileName);
 
 // Writes a listing text to `path`, every line ended by CR LF (LF or CR LF line ends are accepted in `text`).

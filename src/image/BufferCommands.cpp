@@ -38,6 +38,7 @@ void ClearBuffer(MainState& st) {
     const Word blank{0x7F, st.device.highByteMask};
     for (std::size_t n = 0; n < layout::kProgramWords; ++n) st.image.setProgramWord(n, blank);
     st.dataFileName.clear();
+    st.dataFileDamaged = false;
     if (st.firstShowDone) st.views->recreateProgramWindow();
     CalChecksum(st);
     st.disassemblyOpen = false;

@@ -11,6 +11,7 @@
 #include "image/HexReader.h"
 #include "image/MemoryImage.h"
 #include "image/PicTranslation.h"
+#include "operations/OperationState.h"
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
 #include "serial_number/SerialNumber.h"
@@ -179,6 +180,7 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
     // The file is read into a copy of the image, which replaces the image only when the file is taken over.
     auto work = std::make_unique<MemoryImage>(st.image);
     const bool core3 = st.device.coreType == 3;
+    bool damaged = false;
     switch (kind) {
         case DataFileKind::obj: {
             if (core3) {
@@ -198,7 +200,9 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
             }
             const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
             const HexLimits limits = kind == DataFileKind::hex ? kPicHexLimits : kQzrHexLimits;
-            const int n = HexToObj(st, *work, text, limits);
+            const HexReadResult read = HexToObj(st, *work, text, limits);
+            damaged = !read.withoutError;
+            const int n = read.highest;
             if (kind == DataFileKind::hex) translate(st, *work, static_cast<std::size_t>(n));
             duplicationOfferB(st, *work, static_cast<uint64_t>(n));
             break;
@@ -220,7 +224,34 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
     }
     splitProgramWords(*work, st.device.highByteMask);
     st.image = *work;
+    st.dataFileDamaged = damaged;
+    st.damagedDataAccepted = false;
     return true;
+}
+
+std::string damagedDataNote(const MainState& st) {
+    return st.dataFileDamaged ? kDamagedDataNote : "";
+}
+
+bool confirmDamagedData(MainState& st, OperationType type) {
+    switch (type) {
+        case OperationType::ProgramIdChecksum:  // the ID checksum is built from the data
+        case OperationType::ProgramData:
+        case OperationType::ProgramEeprom:
+        case OperationType::AutoProgram:
+        case OperationType::AutoProgramNoBlankCheck:
+        case OperationType::OverWrite:
+            break;
+        case OperationType::BlankCheck:
+        case OperationType::EraseFlash:
+        case OperationType::ProgramOptions:
+        case OperationType::Verify:
+        case OperationType::VerifyProtected:
+            return true;
+    }
+    if (!st.dataFileDamaged || st.damagedDataAccepted) return true;
+    st.damagedDataAccepted = st.ui->askYesNo(kDamagedDataQuestion);
+    return st.damagedDataAccepted;
 }
 
 void UpdateScreen(MainState& st) {

@@ -105,9 +105,8 @@ bool SaveProgramMemory(MainState& st, const std::string& fileName, DataSaveForma
     const std::vector<uint8_t> image = buildOutputImage(st);
     bool ok = false;
     if (!fileName.empty()) {
-        ok = format == DataSaveFormat::binary
-                 ? writeFileWhole(fileName, std::span<const uint8_t>(image), FileFlush::none)
-                 : writeFileWhole(fileName, buildHexText(image), FileFlush::none);
+        ok = format == DataSaveFormat::binary ? writeFileWhole(fileName, std::span<const uint8_t>(image))
+                                              : writeFileWhole(fileName, buildHexText(image));
     }
     if (!ok) st.ui->message("Sorry, file can't be saved!");
     return ok;

@@ -30,14 +30,18 @@ struct FilePrefix {
 FileReadResult readFilePrefix(const std::string& path, std::size_t maxBytes, FilePrefix& out,
                               bool wholeOnly = false);
 
-// Whether a written file is flushed to disk before it replaces the old one: project files that must survive
-// a power cut are; data-file saves, which must stay fast, are not (the rename still makes them whole).
-enum class FileFlush { none, toDisk };
+// Writes a whole file or nothing: the content goes to a new file in the same folder, which is flushed to
+// disk and then replaces `path`. A symbolic link is followed (the file it points to is replaced, the link
+// stays); a `path` that exists and is not a regular file (a folder, a pipe, a device) is refused. The new
+// file keeps the permissions of the file it replaces; a new file gets 0666 less the umask. The temporary
+// file is created without a name where the system allows it and named only for the rename, so a killed
+// save leaves nothing; temporary files of our own pattern that a killed process left beside `path` are
+// removed. Returns false (and leaves any existing file untouched) when something failed.
+bool writeFileWhole(const std::string& path, std::span<const uint8_t> content);
+bool writeFileWhole(const std::string& path, std::string_view content);
 
-// Writes a whole file or nothing: the content goes to a new file in the same folder, which then replaces
-// `path`. Returns false (and leaves any existing file untouched) when something failed.
-bool writeFileWhole(const std::string& path, std::span<const uint8_t> content,
-                    FileFlush flush = FileFlush::toDisk);
-bool writeFileWhole(const std::string& path, std::string_view content, FileFlush flush = FileFlush::toDisk);
+// The name of the temporary file that writeFileWhole uses for the `n`-th save of process `pid` to `target`
+// (hidden, beside the target): "." + file name + ".tmp" + pid + "-" + n.
+std::string temporaryFileName(const std::string& target, long pid, unsigned n);
 
 }  // namespace qzr

@@ -44,8 +44,9 @@ constexpr std::array<uint8_t, 256> kDigitValue = [] {
 }();
 
 // The `len` characters at 0-based position `pos` of the record read as a hexadecimal number, as HexToInt
-// reads them: characters beyond the end of the record are missing (a field wholly beyond it is empty and a
-// valid 0); any character that is not a hexadecimal digit makes the field invalid and its value 0.
+// reads them: any character that is not a hexadecimal digit makes the field invalid and its value 0.
+// Characters beyond the end of the record are missing: the value is read from those that are there (a field
+// wholly beyond the end reads as 0), and the field is invalid, since a record cut short is damaged.
 HexParse field(const char* rec, std::size_t recLen, std::size_t pos, std::size_t len) {
     uint32_t value = 0;
     for (std::size_t i = pos; i < pos + len && i < recLen; ++i) {
@@ -53,13 +54,13 @@ HexParse field(const char* rec, std::size_t recLen, std::size_t pos, std::size_t
         if (digit == 0xFF) return HexParse{0, false};
         value = value * 16 + digit;
     }
-    return HexParse{value, true};
+    return HexParse{value, pos + len <= recLen};
 }
 
 }  // namespace
 
-int HexToObj(MainState& st, MemoryImage& image, std::string_view text, HexLimits limits) {
-    std::ranges::fill(image.programArea(), 0xFF);
+HexReadResult HexToObj(MainState& st, MemoryImage& image, std::string_view text, HexLimits limits) {
+    std::fill(image.programArea().begin(), image.programArea().end(), 0xFF);
     auto eeprom = image.eepromArea();
     std::fill(eeprom.begin(), eeprom.begin() + layout::kEepromClearBytes, 0);
 
@@ -116,7 +117,7 @@ int HexToObj(MainState& st, MemoryImage& image, std::string_view text, HexLimits
     }
 
     if (error != HexError::none) st.ui->message(errorText(error) + std::to_string(errorRecord) + " !");
-    return static_cast<int>(std::min<uint32_t>(highest, 0x8000));
+    return HexReadResult{static_cast<int>(std::min<uint32_t>(highest, 0x8000)), error == HexError::none};
 }
 
 }  // namespace qzr

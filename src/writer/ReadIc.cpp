@@ -364,6 +364,7 @@ bool beginReadIc(MainState& st) {
 
 void endReadIc(MainState& st) {
     if (!st.icReadDone) return;
+    st.dataFileDamaged = false;  // the image now holds the chip's data
     st.views->recreateIdWindow();
     st.views->recreateProgramWindow();
     st.views->recreateEepromWindow(st.device.hasEeprom());

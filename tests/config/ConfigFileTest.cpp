@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -212,16 +213,19 @@ TEST_F(ConfigLoad, MissingOptionalKeysTurnSettingsOff) {
 }
 
 TEST_F(ConfigLoad, DataFileProblemsKeepTheSetUpAndReportTheName) {
+    // "File name:" takes the rest of the line, blanks included.
     const std::string spaced = dir.file("my prog.bin");
     ASSERT_FALSE(load(configText(spaced)));
-    const std::string firstWord = spaced.substr(0, spaced.find(' '));
-    EXPECT_EQ(ui.log.back(), "Can not find '" + firstWord + "' !");
+    EXPECT_EQ(ui.log.back(), "Can not find '" + spaced + "' !");
     EXPECT_EQ(st.dataFileName, "");
     EXPECT_EQ(st.deviceListText, "QZR-D05");  // the set-up was taken over
     EXPECT_EQ(st.link.portEntry, "Com2");
 
     ASSERT_FALSE(load(configText("")));
     EXPECT_EQ(ui.log.back(), "No data file name");
+    // A name holding a zero byte names no file; it would open the file named by the part before it.
+    ASSERT_FALSE(load(configText(std::string("/etc/hostname\0.bin", 18))));
+    EXPECT_EQ(ui.log.back(), dataErr());
 
     // A configuration naming a configuration file (here itself) is refused instead of loading without end.
     test::writeFile(dir.file("test.cfg"), configText(dir.file("test.cfg")));
@@ -296,14 +300,37 @@ TEST_F(ConfigRefused, DecimalFieldsThatDoNotParse) {
     }
 }
 
-TEST_F(ConfigRefused, BadHexWordsReadAsZero) {
+TEST_F(ConfigRefused, BadHexWordsAreFileDataErrors) {
+    const struct {
+        std::string from, to;
+    } cases[] = {
+        {"Option code: 01 02 03 04", "Option code: ZZ QQ 00 00"},
+        {"Option code: 01 02 03 04", "Option code: 01 02 03"},
+        {"Option code: 01 02 03 04", "Option code: 01 102 03 04"},
+        {"Option code: 01 02 03 04", "Option code: 01 02 03 0x4"},
+        {"ID code: 00 01 02", "ID code: 00 ZZ 02"},
+        {"ID code: 00 01 02", "ID code: 00 01 1FF"},
+        {"1D 1E 1F \r\n", "1D 1E\r\n"},
+        {"Serial mode: 1 16 2 12A4 3 1 1", "Serial mode: 1 16 2 12G4 3 1 1"},
+        {"Serial mode: 1 16 2 12A4 3 1 1", "Serial mode: 1 16 2 112A4 3 1 1"},
+        {"Serial mode: 1 16 2 12A4 3 1 1", "Serial mode: 1 16 0 123 3 1 1"},
+    };
+    for (const auto& c : cases) {
+        ui.log.clear();
+        st.optionBytes = {0x7F, 0x7F, 0x7F, 0x7F};
+        EXPECT_FALSE(load(replaced(configText("x.bin"), c.from, c.to))) << c.to;
+        EXPECT_EQ(ui.log, std::vector<std::string>{dataErr()}) << c.to;
+        // Nothing of the refused file was applied.
+        EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x7F, 0x7F, 0x7F})) << c.to;
+        EXPECT_EQ(st.deviceListText, MainState().deviceListText) << c.to;
+    }
+    // One-digit and lower-case bytes are well-formed.
     MainState d05;
     ASSERT_TRUE(selectDevice(d05, "QZR-D05"));
     const std::string bin = writeBin(dir, d05, "d05.bin");
-    ASSERT_TRUE(load(replaced(configText(bin), "ID code: 00 01 02", "ID code: 00 ZZ 1FF")));
-    EXPECT_EQ(st.image.idArea()[1], 0x00);
-    EXPECT_EQ(st.image.idArea()[2], 0xFF);
-    EXPECT_EQ(st.image.idArea()[3], 0x03);
+    ASSERT_TRUE(load(replaced(configText(bin), "ID code: 00 01 02", "ID code: 0 1 fe")));
+    EXPECT_EQ(st.image.idArea()[1], 0x01);
+    EXPECT_EQ(st.image.idArea()[2], 0xFE);
 }
 
 TEST_F(ConfigRefused, OversizedFilesAndLongLines) {
@@ -405,6 +432,24 @@ TEST(ConfigCli, SaveConfigAndLoadItWithC) {
     // ... and a configuration whose load fails ends the run with status 2 there too.
     EXPECT_EQ(test::runCli({"-l", dir.file("bad.cfg"), "save-config", dir.file("m.cfg")}).status, 2);
     EXPECT_FALSE(std::filesystem::exists(dir.file("m.cfg")));
+
+    // A data file whose path holds a blank is saved and loaded back.
+    std::filesystem::create_directory(dir.file("with blank"));
+    const std::string spaced = writeBin(dir, d05, "with blank/my prog.bin");
+    const test::CliResult saved =
+        test::runCli({"-d", "QZR-D05", "-l", spaced, "save-config", dir.file("spaced.cfg")});
+    ASSERT_EQ(saved.status, 0) << saved.out << saved.err;
+    const test::CliResult loaded = test::runCli({"-c", dir.file("spaced.cfg"), "info"});
+    EXPECT_EQ(loaded.status, 0) << loaded.out << loaded.err;
+    EXPECT_NE(loaded.out.find("File name: " + spaced + "\n"), std::string::npos) << loaded.out;
+
+    // A configuration with option bytes that are not hex is refused before any command runs.
+    test::writeFile(dir.file("zz.cfg"),
+                    replaced(configText(bin), "Option code: 01 02 03 04", "Option code: ZZ QQ 00 00"));
+    const test::CliResult zz = test::runCli({"-c", dir.file("zz.cfg"), "save-config", dir.file("zz2.cfg")});
+    EXPECT_EQ(zz.status, 2);
+    EXPECT_EQ(zz.out, "'" + dir.file("zz.cfg") + "' file data error!\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("zz2.cfg")));
 
     EXPECT_EQ(test::runCli({"save-config", dir.file("no/dir.cfg")}).status, 1);
     EXPECT_EQ(test::runCli({"save-config"}).status, 2);

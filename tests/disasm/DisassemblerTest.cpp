@@ -167,6 +167,9 @@ TEST(DisassemblerSave, ProposedNameIsTheDataFileNameBeforeItsFirstDot) {
     EXPECT_EQ(disassemblySaveName("prog.v1.bin"), "prog");
     EXPECT_EQ(disassemblySaveName("noext"), "");
     EXPECT_EQ(disassemblySaveName(""), "");
+    // Only the file-name part is cut: a dot in a folder name stays.
+    EXPECT_EQ(disassemblySaveName("/data/v1.2/prog.mhx"), "/data/v1.2/prog");
+    EXPECT_EQ(disassemblySaveName("/data/v1.2/prog"), "");
 }
 
 TEST(DisassemblerCli, WritesTheListing) {

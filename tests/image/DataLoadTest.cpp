@@ -4,10 +4,12 @@
 #include <filesystem>
 
 #include "ImageTestSupport.h"
+#include "image/BufferCommands.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
 #include "image/FileIo.h"
 #include "image/PicTranslation.h"
+#include "operations/OperationState.h"
 #include "options/Options.h"
 
 namespace qzr {
@@ -280,6 +282,59 @@ TEST_F(DataLoad, LoadDataCommand) {
     EXPECT_FALSE(FileOpen1Execute(st, std::nullopt));
     EXPECT_EQ(views.calls, (Log{"disasm", "serial", "serial"}));
     EXPECT_EQ(st.dataFileName, path);
+}
+
+TEST_F(DataLoad, DamagedHexIsTakenOverMarkedAndAskedForOnce) {
+    device("QZR-D10");
+    const std::string damaged = ":0400000001020304F3\r\n:00000001FF\r\n";
+    ASSERT_TRUE(FileOpen1Execute(st, file("bad.mhx", damaged)));
+    EXPECT_EQ(ui.log.front(), "Checksum error at line 1 !");
+    EXPECT_TRUE(st.dataFileDamaged);
+    EXPECT_EQ(damagedDataNote(st), kDamagedDataNote);
+
+    // Only operations that write the data ask; No refuses and asks again, Yes holds until the next load.
+    ui.log.clear();
+    EXPECT_TRUE(confirmDamagedData(st, OperationType::Verify));
+    EXPECT_TRUE(confirmDamagedData(st, OperationType::ProgramOptions));
+    EXPECT_FALSE(confirmDamagedData(st, OperationType::ProgramData));
+    ui.answer(true);
+    EXPECT_TRUE(confirmDamagedData(st, OperationType::AutoProgram));
+    EXPECT_TRUE(confirmDamagedData(st, OperationType::OverWrite));
+    EXPECT_EQ(ui.log, Log(2, std::string("? ") + kDamagedDataQuestion));
+
+    // A refused load keeps the mark; a good load, or Clear Buffer, clears it.
+    EXPECT_FALSE(FileOpen1Execute(st, file("short.bin", binWords(10, 0))));
+    EXPECT_TRUE(st.dataFileDamaged);
+    ASSERT_TRUE(FileOpen1Execute(st, file("good.mhx", ":0400000001020304F2\r\n:00000001FF\r\n")));
+    EXPECT_FALSE(st.dataFileDamaged);
+    EXPECT_EQ(damagedDataNote(st), "");
+    ASSERT_TRUE(FileOpen1Execute(st, dir.file("bad.mhx")));
+    EXPECT_TRUE(st.dataFileDamaged);
+    ui.log.clear();
+    EXPECT_FALSE(confirmDamagedData(st, OperationType::ProgramEeprom));  // asked again after the new load
+    EXPECT_EQ(ui.log.size(), 1u);
+    ClearBuffer(st);
+    EXPECT_FALSE(st.dataFileDamaged);
+    EXPECT_TRUE(confirmDamagedData(st, OperationType::ProgramData));
+}
+
+TEST(CliDamagedData, ADamagedDataFileStopsTheRunWithStatus2) {
+    test::TempDir dir;
+    const std::string hex = dir.file("prog.mhx");
+    test::writeFile(hex, std::string(":0400000001020304F2\r\n:00000001FF\r\n"));
+    ASSERT_EQ(test::runCli({"-d", "QZR-D10", "-l", hex, "save-config", dir.file("p.cfg")}).status, 0);
+    test::writeFile(hex, std::string(":0400000001020304F3\r\n:00000001FF\r\n"));  // now damaged
+    for (const auto& option : {std::vector<std::string>{"-d", "QZR-D10", "-l", hex},
+                               std::vector<std::string>{"-c", dir.file("p.cfg")},
+                               std::vector<std::string>{"-l", dir.file("p.cfg")}}) {
+        auto args = option;
+        args.insert(args.end(), {"save", dir.file("out.bin")});
+        const test::CliResult r = test::runCli(args);
+        EXPECT_EQ(r.status, 2) << option[option.size() - 1];
+        EXPECT_NE(r.out.find("Checksum error at line 1 !\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find("is damaged"), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.bin")));
+    }
 }
 
 TEST(DataFileNames, KindsAndDialogNames) {

@@ -28,7 +28,10 @@ const std::string kEnd = ":00000001FF\r\n";
 struct HexReader : test::ImageFixture {
     HexReader() { device("QZR-D10"); }
     int read(const std::string& text, HexLimits limits = kQzrHexLimits) {
-        return HexToObj(st, st.image, text, limits);
+        return HexToObj(st, st.image, text, limits).highest;
+    }
+    bool readWithoutError(const std::string& text) {
+        return HexToObj(st, st.image, text, kQzrHexLimits).withoutError;
     }
     uint8_t programByte(std::size_t a) const { return st.image.programArea()[a]; }
 };
@@ -110,6 +113,34 @@ TEST_F(HexReader, MalformedFieldsGiveTheirMessages) {
     EXPECT_EQ(programByte(0x10), 0xAB);
     EXPECT_EQ(programByte(0x11), 0);
     EXPECT_EQ(ui.log, (std::vector<std::string>{"Checksum error at line 1 !"}));
+}
+
+TEST_F(HexReader, ReportsWhetherTheTextWasReadWithoutError) {
+    const struct {
+        std::string text;
+        bool clean;
+        std::string message;
+    } cases[] = {
+        {record(0, {1, 2}) + kEnd, true, ""},
+        {record(0, {1, 2}), true, ""},  // no end record
+        {"", true, ""},
+        {":0400000001020304F3\r\n" + kEnd, false, "Checksum error at line 1 !"},
+        // Cut short: the checksum field is missing, even where 00 would have matched the sum.
+        {":0100FF00\r\n" + kEnd, false, "Checksum error at line 1 !"},
+        {":0100FF0000\r\n" + kEnd, false, "Checksum error at line 1 !"},
+        {record(0, {1}) + ":02000000AB", false, "Checksum error at line 2 !"},
+        {record(0, {1}) + ":0200", false, "Checksum error at line 2 !"},
+        {":0", false, "Byte No. error at line 1 !"},
+        {":\r\n" + record(0, {1}), false, "Byte No. error at line 1 !"},
+        {":0100000001FE\r\n:01000000XXFF\r\n" + kEnd, false, "Data error at line 2 !"},
+    };
+    for (const auto& c : cases) {
+        ui.log.clear();
+        EXPECT_EQ(readWithoutError(c.text), c.clean) << c.text;
+        EXPECT_EQ(ui.log,
+                  c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message})
+            << c.text;
+    }
 }
 
 TEST_F(HexReader, TextWithoutRecordsLoadsNothing) {
