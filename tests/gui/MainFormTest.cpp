@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <cstdlib>
@@ -16,7 +18,9 @@
 #include "app/ShellCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
+#include "app/ui/ModalRunner.h"
 #include "gui/GuiTestApp.h"
+#include "image/DataLoad.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
@@ -313,6 +317,42 @@ TEST(MainForm, ADataFileChangedOnDiskCanBeReloaded) {
     static_cast<QPushButton*>(reload)->click();
     EXPECT_EQ(s.cell("TMDIChild", 1, 1), "0101");
     EXPECT_TRUE(reload->isHidden());
+}
+
+}  // namespace
+
+namespace {
+
+// Data from a damaged HEX file are marked in the status bar, and programming them asks first; the production
+// log chosen in the settings dialog is kept for the next start and shown in the status bar.
+TEST(MainForm, DamagedDataAndTheProductionLogShowInTheStatusBar) {
+    Started s;
+    s.pickDevice("QZR-D10");
+    const auto hex = s.dir.path() / "bad.mhx";
+    std::ofstream(hex, std::ios::binary) << ":020000000000FF\r\n:00000001FF\r\n";  // checksum should be FE
+    s.form->loadFile(QString::fromStdString(hex.string()));
+    EXPECT_TRUE(s.label("lbStatusData").contains("damaged"));
+    s.ui.log.clear();
+    s.ui.answer(true);                     // the reset address is blank: go on
+    s.action("tbAutoProgram")->trigger();  // the damaged data answered No: nothing runs
+    ASSERT_FALSE(s.ui.log.empty());
+    EXPECT_EQ(s.ui.log.back(), std::string("? ") + qzr::kDamagedDataQuestion);
+
+    const std::string log = (s.dir.path() / "production.csv").string();
+    qzr::gui::setModalRunner([&](QDialog& d) {
+        d.findChild<QLineEdit*>("edProductionLog")->setText(QString::fromStdString(log));
+        d.accept();
+        return d.result();
+    });
+    s.action("Config1")->trigger();
+    qzr::gui::setModalRunner({});
+    EXPECT_EQ(s.form->state().operation.productionLogPath, log);
+    s.restart();
+    EXPECT_EQ(s.form->state().operation.productionLogPath, log);
+    EXPECT_EQ(s.label("lbStatusLog"), QString::fromStdString("Log: " + log));
+    EXPECT_TRUE(s.label("lbStatusData").contains("damaged"));  // the project names the damaged file
+    s.form->state().operation.productionLogPath.clear();       // no log for the tests after this one
+    s.form->productionLogChanged();
 }
 
 }  // namespace

@@ -85,6 +85,7 @@ QIcon letterIcon(const QString& letters, const QColor& colour) {
 }
 
 const char* const kRecentKey = "recentFiles";
+const char* const kProductionLogKey = "productionLog";
 
 // The user's settings of the desktop program (not the project: that is Default.cfg).
 QSettings userSettings() {
@@ -186,6 +187,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     refreshDeviceCommands();
     actions_["FileSaveAsItem"]->setEnabled(false);
     rebuildRecentMenu();
+    st_.operation.productionLogPath = userSettings().value(kProductionLogKey).toString().toStdString();
     installProjectCommands(*this);
     installWriterCommands(*this);
     connect(comboBox2_, &QComboBox::currentIndexChanged, this, [this] { ComboBox2Change(); });
@@ -585,7 +587,7 @@ void TMainForm::buildPanel() {
 void TMainForm::buildStatusBar() {
     auto* bar = statusBar();
     bar->setObjectName("StatusBar1");
-    for (const char* name : {"lbStatusDevice", "lbStatusPort", "lbStatusWriter"}) {
+    for (const char* name : {"lbStatusLog", "lbStatusDevice", "lbStatusPort", "lbStatusWriter"}) {
         auto* l = new QLabel(this);
         l->setObjectName(name);
         labels_[name] = l;
@@ -593,6 +595,7 @@ void TMainForm::buildStatusBar() {
     }
     auto* data = new QLabel(this);
     data->setObjectName("lbStatusData");
+    data->setStyleSheet("color: #B00000; font-weight: bold;");
     labels_["lbStatusData"] = data;
     bar->addWidget(data, 1);
     reloadButton_ = new QPushButton("Reload", this);
@@ -962,13 +965,24 @@ void TMainForm::refreshStatus() {
                                      (st_.link.portError ? QString(" (not open)") : QString()));
     labels_["lbStatusWriter"]->setText(
         "Writer: " + (st_.link.writerIdText.empty() ? QString("none") : qs(st_.link.writerIdText).trimmed()));
-    QString data;
-    if (dataFileStale_) data = "\"" + QFileInfo(qs(st_.dataFileName)).fileName() + "\" changed on disk.";
+    labels_["lbStatusLog"]->setText(
+        st_.operation.productionLogPath.empty() ? QString() : "Log: " + qs(st_.operation.productionLogPath));
+    QString data = qs(damagedDataNote(st_));
+    if (dataFileStale_) {
+        if (!data.isEmpty()) data += "  ";
+        data += "\"" + QFileInfo(qs(st_.dataFileName)).fileName() + "\" changed on disk.";
+    }
     labels_["lbStatusData"]->setText(data);
     reloadButton_->setVisible(dataFileStale_);
 }
 
-// --- recent files and the data-file watch ---
+// --- recent files, the production log and the data-file watch ---
+
+void TMainForm::productionLogChanged() {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QZR", "QZR Writer");
+    settings.setValue(kProductionLogKey, qs(st_.operation.productionLogPath));
+    refreshStatus();
+}
 
 void TMainForm::rememberRecent(const QString& path) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QZR", "QZR Writer");

@@ -44,6 +44,10 @@ class TMainForm : public QMainWindow {
     void setFileChooser(FileChooser* chooser);
     QMdiArea* mdiArea() const { return mdi_; }
 
+    // The production log file was set in the settings dialog: kept in the user's settings, shown in the
+    // status bar.
+    void productionLogChanged();
+
     // Loads a data or configuration file as "&Load Data" does with it chosen (drop, recent files, reload).
     void loadFile(const QString& path);
 

@@ -81,6 +81,7 @@ class ProjectWindows : public QObject {
     void configure() {
         TfmConfig dialog(st_, &form_);
         runModal(dialog);
+        form_.productionLogChanged();
     }
 
     // View > "Disassemble": always a fresh listing.

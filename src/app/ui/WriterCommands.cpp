@@ -10,6 +10,7 @@
 #include "app/ui/MainFormCommands.h"
 #include "app/ui/ModalRunner.h"
 #include "app/ui/ShellWindows.h"
+#include "image/DataLoad.h"
 #include "operations/OperationDispatch.h"
 #include "operations/ui/ProgressDialog.h"
 #include "serial_number/ui/SerialNoSetupForm.h"
@@ -38,8 +39,8 @@ void showPanelCaptions(TMainForm& form) {
 void runOperation(TMainForm& form, OperationType type) {
     MainState& st = form.state();
     if (!dispatchOperation(st, type)) return;
-    // A further confirmation of the core before a chip is written (damaged data in the buffer, say) is asked
-    // here, on the UI thread, before the port is touched: `if (!confirm...(st)) return;`.
+    // Data from a damaged file go to a chip only when the user says so (asked once per load).
+    if (!confirmDamagedData(st, type)) return;
     WriterFunction(st, [&form, &st] {
         TfmProgramVerify dialog(st, &form, [&form] { form.refreshLabels(); });
         runModal(dialog);

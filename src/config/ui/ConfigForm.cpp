@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -50,6 +51,15 @@ TfmConfig::TfmConfig(MainState& st, QWidget* parent) : QDialog(parent), st_(st) 
         boxes_[i]->setChecked(st_.settings.*kBoxes[i].setting);
         column->addWidget(boxes_[i]);
     }
+    auto* logRow = new QHBoxLayout;
+    auto* logCaption = new QLabel("Production log (CSV):", this);
+    logCaption->setObjectName("lbProductionLog");
+    productionLog_ = new QLineEdit(QString::fromStdString(st_.operation.productionLogPath), this);
+    productionLog_->setObjectName("edProductionLog");
+    productionLog_->setPlaceholderText("none");
+    logRow->addWidget(logCaption);
+    logRow->addWidget(productionLog_, 1);
+    column->addLayout(logRow);
     column->addStretch();
     auto* row = new QHBoxLayout;
     auto* exit = new QPushButton("Exit", this);
@@ -63,6 +73,7 @@ TfmConfig::TfmConfig(MainState& st, QWidget* parent) : QDialog(parent), st_(st) 
 
 void TfmConfig::FormClose() {
     for (std::size_t i = 0; i < 4; ++i) st_.settings.*kBoxes[i].setting = boxes_[i]->isChecked();
+    st_.operation.productionLogPath = productionLog_->text().trimmed().toStdString();
 }
 
 void TfmConfig::done(int result) {

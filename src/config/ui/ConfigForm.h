@@ -4,6 +4,7 @@
 #include <array>
 
 class QCheckBox;
+class QLineEdit;
 
 namespace qzr {
 struct MainState;
@@ -12,7 +13,8 @@ struct MainState;
 namespace qzr::gui {
 
 // The settings dialog: four check boxes, copied from the settings when created and back into them however
-// the dialog closes ("Exit", the close box, Escape). There is no cancel.
+// the dialog closes ("Exit", the close box, Escape). There is no cancel. Below them our own setting, the
+// production log file (empty: no record), kept in the user's settings by the main window.
 class TfmConfig : public QDialog {
     Q_OBJECT
   public:
@@ -28,6 +30,7 @@ class TfmConfig : public QDialog {
 
     MainState& st_;
     std::array<QCheckBox*, 4> boxes_{};
+    QLineEdit* productionLog_ = nullptr;
 };
 
 }  // namespace qzr::gui

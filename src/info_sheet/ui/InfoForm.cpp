@@ -160,8 +160,7 @@ bool printInfoPageToPdf(const InfoPage& page, const QString& path) {
     }
     const QByteArray& bytes = buffer.data();
     return writeFileWhole(ss(path),
-                          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                          FileFlush::none);
+                          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 TInfoForm::TInfoForm(MainState& st, FileChooser& chooser, QWidget* parent)

@@ -211,6 +211,12 @@ void TfmProgramVerify::runEnded(int run) {
     // The main window reads the state only while no worker writes it: when a later run has started in the
     // meantime, it catches up after that run or when the dialog closes.
     if (run == chips_ && stateChanged_) stateChanged_();
+    // A chip whose line could not go to the production log: the next chip waits until the operator has
+    // seen why.
+    if (run == chips_ && !closed_ && session_->lastOutcome() == RunOutcome::NotRecorded) {
+        st_.ui->error(session_->recordFailure());
+        if (!closed_) session_->acknowledgeRecordFailure();
+    }
 }
 
 void TfmProgramVerify::keyPressEvent(QKeyEvent* event) {
