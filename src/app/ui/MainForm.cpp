@@ -193,7 +193,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     connect(comboBox2_, &QComboBox::currentIndexChanged, this, [this] { ComboBox2Change(); });
     connect(comboBox1_, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
     connect(handShake_, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
-    resize(1180, 760);
+    resize(1300, 800);
 }
 
 TMainForm::~TMainForm() {
@@ -616,6 +616,18 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     st_.info = InfoSheetTexts{};
     FirstShow(st_);
+    // The program memory view at the top left, the other windows of the start beside it, one under another.
+    if (programView_) {
+        QWidget* program = programView_->parentWidget();
+        program->move(0, 0);
+        int y = 0;
+        for (QMdiSubWindow* w : mdi_->subWindowList()) {
+            if (w == program) continue;
+            w->move(program->width() + 6, y);
+            y += w->height() + 6;
+        }
+        mdi_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(program));
+    }
     watchDataFile();
     runWriterTask([this] { StartupConnection(st_); });
     refreshStatus();
