@@ -223,8 +223,6 @@ bool serialFieldAccepts(SerialField field, char c) {
     return false;
 }
 
-namespace {
-
 std::string& fieldText(SerialNoFields& fields, SerialField field) {
     switch (field) {
         case SerialField::StartAddress:
@@ -241,7 +239,9 @@ std::string& fieldText(SerialNoFields& fields, SerialField field) {
     return fields.noOfPart;
 }
 
-}  // namespace
+const std::string& fieldText(const SerialNoFields& fields, SerialField field) {
+    return fieldText(const_cast<SerialNoFields&>(fields), field);
+}
 
 void TypeSerialField(SerialNoFields& fields, SerialField field, const std::string& text) {
     std::string typed;

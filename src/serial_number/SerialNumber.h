@@ -114,6 +114,9 @@ SerialNoFields FillSerialNoFields(const SerialNumberState& serial);
 
 // The most characters the field takes (StartValue: 2n for the current "No. of Byte", 16 before it is valid).
 std::size_t serialFieldMaxLength(const SerialNoFields& fields, SerialField field);
+// The text of one field of the dialog.
+std::string& fieldText(SerialNoFields& fields, SerialField field);
+const std::string& fieldText(const SerialNoFields& fields, SerialField field);
 
 // Whether a typed character is taken by the field (the hexadecimal fields take 0-9, A-F, a-f; "No. of Byte"
 // 1-8; the decimal fields 0-9). Lower-case hex letters are taken as upper case.

@@ -13,24 +13,8 @@ namespace {
 constexpr SerialField kFields[] = {SerialField::StartAddress, SerialField::NoOfByte, SerialField::StartValue,
                                    SerialField::Increment, SerialField::NoOfPart};
 
-const std::string& text(const SerialNoFields& f, SerialField field) {
-    switch (field) {
-        case SerialField::StartAddress:
-            return f.startAddress;
-        case SerialField::NoOfByte:
-            return f.noOfByte;
-        case SerialField::StartValue:
-            return f.startValue;
-        case SerialField::Increment:
-            return f.increment;
-        case SerialField::NoOfPart:
-            break;
-    }
-    return f.noOfPart;
-}
-
 void checkTyped(const SerialNoFields& f, SerialField field) {
-    const std::string& t = text(f, field);
+    const std::string& t = fieldText(f, field);
     if (field != SerialField::StartValue) FUZZ_CHECK(t.size() <= serialFieldMaxLength(f, field));
     for (char c : t) {
         FUZZ_CHECK(serialFieldAccepts(field, c));
@@ -102,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (in.byte() & 1) {
             leftLast = LeaveSerialField(fields, field, ui);
             if (!leftLast) continue;
-            const std::string& t = text(fields, field);
+            const std::string& t = fieldText(fields, field);
             if (field == SerialField::StartAddress) FUZZ_CHECK(t.size() >= 4);
             if (field == SerialField::Increment || field == SerialField::NoOfPart)
                 FUZZ_CHECK(!t.empty() && t != "0" && t.find_first_not_of('0') != std::string::npos);

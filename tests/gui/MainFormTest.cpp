@@ -34,20 +34,7 @@ QApplication& app() {
     return qzr::test::guiApp();
 }
 
-// Answers the file dialogs from a script and keeps what they were asked.
-struct ScriptedChooser final : qzr::gui::FileChooser {
-    std::deque<std::optional<FileChoice>> answers;
-    std::vector<FileDialogRequest> asked;
-    std::optional<FileChoice> next(const FileDialogRequest& r) {
-        asked.push_back(r);
-        if (answers.empty()) return std::nullopt;
-        auto a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    std::optional<FileChoice> openFile(QWidget*, const FileDialogRequest& r) override { return next(r); }
-    std::optional<FileChoice> saveFile(QWidget*, const FileDialogRequest& r) override { return next(r); }
-};
+using qzr::test::ScriptedChooser;
 
 // A started main window on the virtual writer, in a folder of its own.
 struct Started {

@@ -34,19 +34,7 @@ using qzr::gui::FileChoice;
 using qzr::gui::FileDialogRequest;
 using qzr::gui::TMainForm;
 
-struct ScriptedChooser final : qzr::gui::FileChooser {
-    std::deque<std::optional<FileChoice>> answers;
-    std::vector<FileDialogRequest> asked;
-    std::optional<FileChoice> next(const FileDialogRequest& r) {
-        asked.push_back(r);
-        if (answers.empty()) return std::nullopt;
-        auto a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    std::optional<FileChoice> openFile(QWidget*, const FileDialogRequest& r) override { return next(r); }
-    std::optional<FileChoice> saveFile(QWidget*, const FileDialogRequest& r) override { return next(r); }
-};
+using qzr::test::ScriptedChooser;
 
 // Answers every modal dialog with `answer` while it lives; the dialog's object name is checked.
 struct Answer {

@@ -23,22 +23,6 @@ QString qs(const std::string& s) {
     return QString::fromLatin1(s.c_str());
 }
 
-std::string& textOf(SerialNoFields& f, SerialField field) {
-    switch (field) {
-        case SerialField::StartAddress:
-            return f.startAddress;
-        case SerialField::NoOfByte:
-            return f.noOfByte;
-        case SerialField::StartValue:
-            return f.startValue;
-        case SerialField::Increment:
-            return f.increment;
-        case SerialField::NoOfPart:
-            break;
-    }
-    return f.noOfPart;
-}
-
 }  // namespace
 
 TSerialNoSetupForm::TSerialNoSetupForm(MainState& st, QtpFileChooser chooseQtp, QWidget* parent)
@@ -76,7 +60,7 @@ TSerialNoSetupForm::TSerialNoSetupForm(MainState& st, QtpFileChooser chooseQtp, 
             const int cursor = e->cursorPosition();
             const int before = static_cast<int>(text.size());
             TypeSerialField(fields_, field, text.toStdString());
-            const QString kept = qs(textOf(fields_, field));
+            const QString kept = qs(fieldText(fields_, field));
             if (kept != text) {
                 e->setText(kept);
                 e->setCursorPosition(std::max(0, cursor - (before - static_cast<int>(kept.size()))));
@@ -160,7 +144,7 @@ void TSerialNoSetupForm::showFields() {
         // "Start Value" takes a pasted value whole; leaving it trims it to 2n digits (the core's rule).
         if (field != SerialField::StartValue)
             e->setMaxLength(static_cast<int>(serialFieldMaxLength(fields_, field)));
-        e->setText(qs(textOf(fields_, field)));
+        e->setText(qs(fieldText(fields_, field)));
     }
     const QSignalBlocker b0(mode_[0]), b1(mode_[1]), b2(order_[0]), b3(order_[1]), b4(target_[0]),
         b5(target_[1]);
