@@ -28,7 +28,7 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZR_WERROR=ON -DQZR
 tsan_targets=()
 for d in ${tsan_dirs//;/ }; do tsan_targets+=("test_$d"); done
 cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp
 (cd build/tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 
 bash scripts/fuzz.sh

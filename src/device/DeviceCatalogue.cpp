@@ -133,6 +133,10 @@ int GetICInfo(MainState& st, std::string_view name) {
         const DeviceRecord& r = kDevices[i];
         if (name != r.name) continue;
         DeviceFields& d = st.device;
+        // Every writer exchange looks the device up again, on the worker, while the window may read the
+        // fields: the fields of the device already selected are not written again (they only ever come from
+        // the table).
+        if (d.deviceIndex == i && d.deviceName == r.name) return i;
         d.deviceIndex = i;
         d.deviceName = r.name;
         d.romLastAddress = r.romLastAddress;
