@@ -6,6 +6,10 @@ namespace qzr {
 
 struct MainState;
 
+// Looks the name up in the device table; on a match sets every device field of `st.device` and returns the
+// row, otherwise changes nothing and returns -1.
+int GetICInfo(MainState& st, std::string_view name);
+
 // Re-derives everything from the device list's text: device fields, options (unless kept), serial-number
 // mode off, QTP file closed, pass count "0", ID blank, EEPROM cleared, program memory cleared.
 void ResetData(MainState& st);

@@ -1,4 +1,5 @@
 #include "app/MainState.h"
+#include "app/DeviceCommands.h"
 
 #include <algorithm>
 #include <filesystem>

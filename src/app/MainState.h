@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/UserInterface.h"
-#include "app/ViewHooks.h"
+#include "common/UserInterface.h"
+#include "common/ViewHooks.h"
 #include "config/Settings.h"
 #include "device/DeviceCatalogue.h"
 #include "image/MemoryImage.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/MainState.h"
-#include "app/UserInterface.h"
+#include "common/UserInterface.h"
 
 namespace qzr::cli {
 

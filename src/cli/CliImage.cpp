@@ -4,7 +4,7 @@
 #include "cli/Cli.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 
 namespace qzr::cli {
 

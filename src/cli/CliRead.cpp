@@ -5,7 +5,7 @@
 
 #include "cli/Cli.h"
 #include "image/DataSave.h"
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 #include "writer/Download.h"
 #include "writer/ReadIc.h"
 #include "writer/WriterDetect.h"

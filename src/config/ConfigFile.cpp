@@ -9,8 +9,8 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "image/DataLoad.h"
-#include "image/FileIo.h"
-#include "image/HexText.h"
+#include "common/FileIo.h"
+#include "common/HexText.h"
 #include "options/Options.h"
 #include "serial_number/SerialNumber.h"
 #include "writer/PortNames.h"
@@ -161,7 +161,7 @@ Fault CfgParser::serialFields(CfgValues& v) {
         if (end <= 0) break;
         const long begin = std::max(0L, end - 2);
         v.serialBytes[static_cast<std::size_t>(k)] = static_cast<uint8_t>(
-            HexToInt(st_, std::string_view(bytes).substr(static_cast<std::size_t>(begin),
+            HexToInt(st_.hexTextValid, std::string_view(bytes).substr(static_cast<std::size_t>(begin),
                                                          static_cast<std::size_t>(end - begin))));
     }
     return Fault::none;

@@ -3,8 +3,6 @@
 #include <charconv>
 #include <string>
 
-#include "app/MainState.h"
-
 namespace qzr {
 
 namespace {
@@ -74,69 +72,62 @@ constexpr DeviceRecord kDevices[kDeviceCount] = {
 };
 
 constexpr std::array<uint8_t, kOptionItemCount> kFamilies[kFamilyCount] = {
-    {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  // 0
-    {{1, 0, 1, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 1
-    {{1, 1, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 2
-    {{1, 0, 2, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0}},  // 3
-    {{0, 0, 2, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0}},  // 4
-    {{1, 1, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 5
-    {{1, 0, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 6
-    {{0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},  // 7
-    {{1, 0, 3, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0}},  // 8
-    {{0, 0, 3, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0}},  // 9
-    {{1, 0, 5, 3, 2, 1, 0, 0, 0, 0, 0, 0, 0}},  // 10
-    {{4, 0, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 11
-    {{0, 0, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 12
-    {{5, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},  // 13
-    {{6, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},  // 14
-    {{1, 0, 4, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},  // 15
-    {{1, 0, 4, 1, 4, 2, 0, 0, 0, 0, 0, 0, 0}},  // 16
-    {{0, 1, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 17
-    {{1, 0, 2, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 18
-    {{0, 0, 2, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 19
-    {{0, 0, 4, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},  // 20
-    {{7, 0, 0, 4, 5, 3, 0, 0, 0, 0, 0, 0, 0}},  // 21
-    {{8, 0, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 22
-    {{7, 0, 0, 4, 5, 4, 0, 0, 0, 0, 0, 0, 0}},  // 23
-    {{9, 3, 6, 5, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 24
-    {{1, 0, 5, 3, 7, 2, 0, 0, 0, 0, 0, 0, 0}},  // 25
-    {{10, 0, 6, 5, 6, 2, 0, 0, 0, 0, 0, 0, 0}},  // 26
-    {{11, 4, 7, 6, 8, 2, 0, 0, 0, 0, 0, 0, 0}},  // 27
-    {{12, 0, 0, 7, 9, 2, 0, 0, 0, 0, 0, 0, 0}},  // 28
-    {{1, 0, 2, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},  // 29
+    {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},     // 0
+    {{1, 0, 1, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 1
+    {{1, 1, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 2
+    {{1, 0, 2, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0}},     // 3
+    {{0, 0, 2, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0}},     // 4
+    {{1, 1, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 5
+    {{1, 0, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 6
+    {{0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},     // 7
+    {{1, 0, 3, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0}},     // 8
+    {{0, 0, 3, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0}},     // 9
+    {{1, 0, 5, 3, 2, 1, 0, 0, 0, 0, 0, 0, 0}},     // 10
+    {{4, 0, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 11
+    {{0, 0, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 12
+    {{5, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},     // 13
+    {{6, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},     // 14
+    {{1, 0, 4, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},     // 15
+    {{1, 0, 4, 1, 4, 2, 0, 0, 0, 0, 0, 0, 0}},     // 16
+    {{0, 1, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 17
+    {{1, 0, 2, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 18
+    {{0, 0, 2, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 19
+    {{0, 0, 4, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},     // 20
+    {{7, 0, 0, 4, 5, 3, 0, 0, 0, 0, 0, 0, 0}},     // 21
+    {{8, 0, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 22
+    {{7, 0, 0, 4, 5, 4, 0, 0, 0, 0, 0, 0, 0}},     // 23
+    {{9, 3, 6, 5, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 24
+    {{1, 0, 5, 3, 7, 2, 0, 0, 0, 0, 0, 0, 0}},     // 25
+    {{10, 0, 6, 5, 6, 2, 0, 0, 0, 0, 0, 0, 0}},    // 26
+    {{11, 4, 7, 6, 8, 2, 0, 0, 0, 0, 0, 0, 0}},    // 27
+    {{12, 0, 0, 7, 9, 2, 0, 0, 0, 0, 0, 0, 0}},    // 28
+    {{1, 0, 2, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},     // 29
     {{13, 0, 10, 1, 11, 2, 1, 1, 1, 1, 1, 1, 1}},  // 30
-    {{0, 0, 11, 1, 11, 2, 1, 1, 1, 1, 1, 1, 0}},  // 31
-    {{12, 0, 4, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},  // 32
+    {{0, 0, 11, 1, 11, 2, 1, 1, 1, 1, 1, 1, 0}},   // 31
+    {{12, 0, 4, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},    // 32
     {{13, 0, 10, 1, 11, 2, 1, 1, 1, 1, 1, 0, 1}},  // 33
     {{14, 0, 10, 1, 11, 2, 1, 1, 0, 2, 1, 0, 1}},  // 34
-    {{0, 0, 11, 1, 11, 2, 1, 1, 1, 1, 1, 0, 0}},  // 35
-    {{0, 0, 4, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},  // 36
+    {{0, 0, 11, 1, 11, 2, 1, 1, 1, 1, 1, 0, 0}},   // 35
+    {{0, 0, 4, 1, 3, 2, 0, 0, 0, 0, 0, 0, 0}},     // 36
     {{13, 0, 10, 1, 11, 2, 0, 0, 0, 0, 0, 0, 0}},  // 37
-    {{0, 3, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},  // 38
-    {{0, 0, 11, 1, 11, 2, 0, 0, 0, 0, 0, 0, 0}},  // 39
+    {{0, 3, 4, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0}},     // 38
+    {{0, 0, 11, 1, 11, 2, 0, 0, 0, 0, 0, 0, 0}},   // 39
 };
-
-// Reads an engineering-panel field as a decimal number (digits up to the first other character).
-int panelNumber(const std::string& text) {
-    int value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
 
 }  // namespace
 
-std::span<const DeviceRecord> deviceTable() { return kDevices; }
-std::span<const std::array<uint8_t, kOptionItemCount>> familyOptionTable() { return kFamilies; }
+std::span<const DeviceRecord> deviceTable() {
+    return kDevices;
+}
+std::span<const std::array<uint8_t, kOptionItemCount>> familyOptionTable() {
+    return kFamilies;
+}
 
-int GetICInfo(MainState& st, std::string_view name) {
+std::optional<DeviceFields> findDevice(std::string_view name) {
     for (int i = 0; i < kDeviceCount; ++i) {
         const DeviceRecord& r = kDevices[i];
         if (name != r.name) continue;
-        DeviceFields& d = st.device;
-        // Every writer exchange looks the device up again, on the worker, while the window may read the
-        // fields: the fields of the device already selected are not written again (they only ever come from
-        // the table).
-        if (d.deviceIndex == i && d.deviceName == r.name) return i;
+        DeviceFields d;
         d.deviceIndex = i;
         d.deviceName = r.name;
         d.romLastAddress = r.romLastAddress;
@@ -157,98 +148,9 @@ int GetICInfo(MainState& st, std::string_view name) {
         d.optionByteCount = d.optionMask2 != 0 ? 4 : 2;
         d.optionItemSelector = kFamilies[r.familyIndex];
         d.highByteMask = r.coreType == 3 ? 0x0F : 0x7F;
-        return i;
+        return d;
     }
-    return -1;
-}
-
-void GetHeader(MainState& st, uint8_t area, uint8_t kind) {
-    GetICInfo(st, st.deviceListText);
-    const DeviceFields& d = st.device;
-    auto h = st.image.headerArea();
-    uint8_t b3 = 0, b4 = 0, b5 = 2, b7 = 3;
-    uint8_t b6 = d.algorithmCode;
-    uint8_t b8 = d.modeBits;
-    if (st.settings.bypassIcCheck) b8 |= 0x80;
-    switch (area) {
-        case kAreaProgram:
-            b3 = d.romLastAddress & 0xFF;
-            b4 = d.romLastAddress >> 8;
-            b5 = 0;
-            break;
-        case kAreaOption:
-            b3 = kind == kKindRead ? 3 : static_cast<uint8_t>(d.optionByteCount / 2 - 1);
-            b5 = 1;
-            if (b7 < 48) b7 = 48;
-            break;
-        case kAreaId:
-            b3 = kind == kKindRead ? 15 : 7;
-            b5 = 2;
-            break;
-        case kAreaEeprom:
-            b3 = d.eepromLastAddress & 0xFF;
-            b4 = d.eepromLastAddress >> 8;
-            b5 = 3;
-            b6 |= 0x80;
-            b7 = 20;
-            if (kind == kKindRead) b8 |= 0x80;
-            break;
-        case kAreaSpecial:
-            b3 = 19;
-            b5 = 5;
-            b7 = 48;
-            break;
-        default:
-            break;
-    }
-    uint8_t command = 0xA5;
-    switch (kind) {
-        case kKindProgram: command = 0xA6; break;
-        case kKindRead: command = 0xA5; break;
-        case kKindErase: command = 0xA8; break;
-        case kKindProgramPulse: command = 0xA7; break;
-        default: break;
-    }
-    if (kind == kKindRead) {
-        const uint8_t o0 = st.optionBytes[0], o1 = st.optionBytes[1];
-        const bool osc = (o0 & 0x0F) == 0x0A;
-        bool set = false;
-        switch (d.oscHeaderRule) {
-            case 1: set = osc; break;
-            case 2: set = osc && (o0 & 0x30) != 0x20; break;
-            case 3: set = osc && (o1 & 0x18) != 0x10; break;
-            default: break;
-        }
-        if (set) b8 |= 0x80;
-    } else if (kind == kKindErase) {
-        b7 = st.panel.visible ? static_cast<uint8_t>(panelNumber(st.panel.eraseWidthText)) : 240;
-    } else if (kind == kKindProgramPulse) {
-        if (d.deviceFlags > 1) {
-            b7 = st.panel.visible ? static_cast<uint8_t>(2 * panelNumber(st.panel.pulseWidthText)) : 5;
-        } else if (b7 < 12) {
-            b7 = 12;
-        }
-    }
-    h[0] = 0xA1;
-    h[1] = 0;
-    h[2] = 0;
-    h[3] = b3;
-    h[4] = b4;
-    h[5] = b5;
-    h[6] = b6;
-    h[7] = b7;
-    h[8] = b8;
-    h[9] = command;
-}
-
-void GetRomData(MainState& st) {
-    auto program = st.image.programArea();
-    auto transfer = st.image.transferArea();
-    const int count = std::min<int>(st.device.programByteCount, static_cast<int>(program.size()));
-    for (int i = 0; i + 1 < count; i += 2) {
-        transfer[i] = program[i];
-        transfer[i + 1] = st.device.coreType == 3 ? static_cast<uint8_t>(program[i + 1] | 0x70) : program[i + 1];
-    }
+    return std::nullopt;
 }
 
 std::string GetIcName(int index) {
@@ -261,6 +163,8 @@ uint8_t GetDownload(int index) {
     return kDevices[index].inDownloadList;
 }
 
-uint16_t resetAddress(const DeviceFields& d) { return (d.algorithmCode & 0x20) ? 0 : d.romLastAddress; }
+uint16_t resetAddress(const DeviceFields& d) {
+    return (d.algorithmCode & 0x20) ? 0 : d.romLastAddress;
+}
 
 }  // namespace qzr

@@ -2,13 +2,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace qzr {
-
-struct MainState;
 
 // One row of the built-in device table.
 struct DeviceRecord {
@@ -69,20 +68,19 @@ struct DeviceFields {
     int programWordCount() const { return programByteCount / 2; }
 };
 
-// Looks the name up (exact, case-sensitive, first match in table order). On a match sets every device
-// field of `st.device` and returns the row; otherwise changes nothing and returns -1.
-int GetICInfo(MainState& st, std::string_view name);
+// Looks the name up (exact, case-sensitive, first match in table order): the device's working fields, or
+// nothing for a name that is not in the table.
+std::optional<DeviceFields> findDevice(std::string_view name);
 
 // Header areas and kinds.
-enum HeaderArea : uint8_t { kAreaProgram = 0, kAreaOption = 1, kAreaId = 2, kAreaEeprom = 3, kAreaSpecial = 5 };
+enum HeaderArea : uint8_t {
+    kAreaProgram = 0,
+    kAreaOption = 1,
+    kAreaId = 2,
+    kAreaEeprom = 3,
+    kAreaSpecial = 5
+};
 enum HeaderKind : uint8_t { kKindProgram = 0, kKindRead = 1, kKindErase = 2, kKindProgramPulse = 3 };
-
-// Looks the device of the device list up again, then fills the 10-byte writer header at the start of the
-// image's command header area.
-void GetHeader(MainState& st, uint8_t area, uint8_t kind);
-
-// Copies the program words into the transfer area (core type 3: high bytes ORed with 0x70).
-void GetRomData(MainState& st);
 
 // Name and download flag of row `index` (empty / 0 outside the table).
 std::string GetIcName(int index);

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/MainState.h"
-#include "image/FileIo.h"
-#include "image/HexText.h"
+#include "common/FileIo.h"
+#include "common/HexText.h"
 
 namespace qzr {
 

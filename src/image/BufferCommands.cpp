@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/MainState.h"
-#include "image/HexText.h"
+#include "common/HexText.h"
 #include "options/Options.h"
 
 namespace qzr {
@@ -12,9 +12,9 @@ namespace {
 
 // Runs the dialog's checks on OK; fills st.fill and returns true when they pass.
 bool checkFillTexts(MainState& st, const FillDialogTexts& texts) {
-    st.fill.fillStart = HexToInt(st, texts.start);
-    st.fill.fillEnd = HexToInt(st, texts.end);
-    st.fill.fillData = HexToInt(st, texts.data);
+    st.fill.fillStart = HexToInt(st.hexTextValid, texts.start);
+    st.fill.fillEnd = HexToInt(st.hexTextValid, texts.end);
+    st.fill.fillData = HexToInt(st.hexTextValid, texts.data);
     const char* problem = nullptr;
     if (st.fill.fillStart > st.fill.defaultEnd) {
         problem = "Start address is a invalid value!";

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "app/MainState.h"
-#include "image/HexText.h"
+#include "common/HexText.h"
 #include "image/MemoryImage.h"
 #include "options/Options.h"
 

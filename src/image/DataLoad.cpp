@@ -7,7 +7,7 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "config/ConfigFile.h"
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 #include "image/HexReader.h"
 #include "image/MemoryImage.h"
 #include "image/PicTranslation.h"

@@ -4,7 +4,7 @@
 
 #include "app/MainState.h"
 #include "image/DataLoad.h"
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 #include "image/MemoryImage.h"
 
 namespace qzr {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/MainState.h"
-#include "image/HexText.h"
+#include "common/HexText.h"
 #include "image/MemoryImage.h"
 
 namespace qzr {

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "app/MainState.h"
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 #include "options/Options.h"
 
 namespace qzr {

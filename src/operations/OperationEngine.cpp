@@ -5,13 +5,14 @@
 
 #include "app/MainState.h"
 #include "device/DeviceCatalogue.h"
-#include "image/HexText.h"
+#include "common/HexText.h"
 #include "operations/OperationDispatch.h"
 #include "operations/ProductionLog.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
 #include "serial_number/SerialNumber.h"
+#include "writer/WriterHeader.h"
 
 namespace qzr {
 

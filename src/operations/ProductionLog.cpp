@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "app/MainState.h"
-#include "image/HexText.h"
+#include "common/HexText.h"
 #include "serial_number/SerialNumber.h"
 
 namespace qzr {

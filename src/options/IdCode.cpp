@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/MainState.h"
-#include "image/HexText.h"
+#include "common/HexText.h"
 #include "options/Options.h"
 
 namespace qzr {

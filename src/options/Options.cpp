@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/MainState.h"
-#include "image/HexText.h"
+#include "common/HexText.h"
 
 namespace qzr {
 

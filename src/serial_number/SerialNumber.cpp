@@ -4,7 +4,7 @@
 #include <array>
 #include <optional>
 
-#include "image/HexText.h"
+#include "common/HexText.h"
 #include "options/Options.h"
 #include "serial_number/QtpFile.h"
 
@@ -316,7 +316,7 @@ bool CheckSerialNoSetting(MainState& st, SerialNoFields& fields) {
     std::transform(fields.startAddress.begin(), fields.startAddress.end(), fields.startAddress.begin(),
                    upper);
     padLeft(fields.startAddress, 4);
-    const uint64_t start = HexToInt(st, fields.startAddress);
+    const uint64_t start = HexToInt(st.hexTextValid, fields.startAddress);
     const uint64_t end = start + static_cast<uint64_t>(*n);
     if (fields.target == SerialTarget::Eeprom) {
         if (end > serialEepromCapacity(st)) return fail("Serial no located beyond EEPROM memory size");

@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "app/MainState.h"
-#include "app/UserInterface.h"
+#include "common/UserInterface.h"
 #include "writer/WriterProtocol.h"
+#include "app/DeviceCommands.h"
 
 namespace qzr {
 

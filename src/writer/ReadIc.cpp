@@ -10,6 +10,7 @@
 #include "writer/CommLink.h"
 #include "writer/WriterDetect.h"
 #include "writer/WriterProtocol.h"
+#include "writer/WriterHeader.h"
 
 namespace qzr {
 

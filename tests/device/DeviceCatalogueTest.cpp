@@ -5,6 +5,8 @@
 
 #include "app/MainState.h"
 #include "device/DeviceCatalogue.h"
+#include "app/DeviceCommands.h"
+#include "writer/WriterHeader.h"
 
 namespace qzr {
 namespace {

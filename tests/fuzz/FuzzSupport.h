@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/UserInterface.h"
+#include "common/UserInterface.h"
 
 namespace qzr::fuzz {
 

@@ -4,7 +4,7 @@
 
 #include "ImageTestSupport.h"
 #include "image/CellEdit.h"
-#include "image/HexText.h"
+#include "common/HexText.h"
 #include "options/Options.h"
 
 namespace qzr {

@@ -7,7 +7,7 @@
 #include "image/BufferCommands.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 #include "image/PicTranslation.h"
 #include "operations/OperationState.h"
 #include "options/Options.h"

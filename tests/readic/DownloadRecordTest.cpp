@@ -7,6 +7,7 @@
 #include "app/MainState.h"
 #include "support/RecordingUi.h"
 #include "writer/Download.h"
+#include "app/DeviceCommands.h"
 
 namespace qzr {
 namespace {

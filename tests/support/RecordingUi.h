@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UserInterface.h"
+#include "common/UserInterface.h"
 
 namespace qzr::test {
 

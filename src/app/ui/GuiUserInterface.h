@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "app/UserInterface.h"
+#include "common/UserInterface.h"
 
 class QWidget;
 

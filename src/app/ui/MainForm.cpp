@@ -40,7 +40,7 @@
 #include "image/BufferCommands.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 #include "image/ui/BufferViews.h"
 #include "options/IdCode.h"
 #include "options/Options.h"

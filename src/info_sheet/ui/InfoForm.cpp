@@ -28,7 +28,7 @@
 #include "app/ui/LogoForm.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/ModalRunner.h"
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 
 namespace qzr::gui {
 

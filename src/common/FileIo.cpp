@@ -1,4 +1,4 @@
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,8 +1,6 @@
-#include "image/HexText.h"
+#include "common/HexText.h"
 
 #include <cstdio>
-
-#include "app/MainState.h"
 
 namespace qzr {
 
@@ -54,9 +52,9 @@ std::string hexByteList(std::span<const uint8_t> bytes) {
     return text;
 }
 
-uint32_t HexToInt(MainState& st, std::string_view text) {
+uint32_t HexToInt(bool& valid, std::string_view text) {
     const HexParse p = parseHex(text);
-    st.hexTextValid = p.valid;
+    valid = p.valid;
     return p.value;
 }
 

@@ -7,8 +7,6 @@
 
 namespace qzr {
 
-struct MainState;
-
 struct HexParse {
     uint32_t value = 0;  // 0 when the text was not valid
     bool valid = false;
@@ -18,8 +16,8 @@ struct HexParse {
 // a-f makes the text invalid and the result 0.
 HexParse parseHex(std::string_view text);
 
-// The same, leaving the validity in st.hexTextValid.
-uint32_t HexToInt(MainState& st, std::string_view text);
+// The same, leaving the validity in `valid`.
+uint32_t HexToInt(bool& valid, std::string_view text);
 
 // Hexadecimal output is upper case. The low `digits` digits of `value`, zero-padded.
 std::string hexDigits(uint32_t value, int digits);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image/FileIo.h"
+#include "common/FileIo.h"
 #include "support/TestFiles.h"
 
 namespace qzr {
