@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "image/DataLoad.h"
@@ -28,9 +29,9 @@ struct FilesFixture {
         for (std::size_t w = 0; w < static_cast<std::size_t>(st.device.programWordCount()); ++w) {
             st.image.setProgramWord(w, qzr::splitWord(0x2000 + (w & 0x7FF)));
         }
-        qzr::SaveProgramMemory(st, file("full.mhx"), qzr::DataSaveFormat::hex);
+        qzr::SaveProgramMemory(st.device, st.image, *st.ui, file("full.mhx"), qzr::DataSaveFormat::hex);
         // A .hex file of the same words in the other maker's 14-bit code (GOTO), 16 bytes a record.
-        std::string hex = qzr::buildHexText(qzr::buildOutputImage(st));
+        std::string hex = qzr::buildHexText(qzr::buildOutputImage(st.device, st.image));
         std::ofstream(file("full.hex"), std::ios::binary) << hex;
     }
     ~FilesFixture() {
@@ -63,7 +64,8 @@ void BM_SaveFullMhx(benchmark::State& state) {
     auto& f = fixture();
     const std::string path = f.file("saved.mhx");
     for (auto _ : state)
-        benchmark::DoNotOptimize(qzr::SaveProgramMemory(f.st, path, qzr::DataSaveFormat::hex));
+        benchmark::DoNotOptimize(
+            qzr::SaveProgramMemory(f.st.device, f.st.image, *f.st.ui, path, qzr::DataSaveFormat::hex));
 }
 BENCHMARK(BM_SaveFullMhx)->Unit(benchmark::kMicrosecond);
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "app/BufferCommands.h"
 #include "app/MainState.h"
-#include "image/BufferCommands.h"
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
 #include "serial_number/QtpFile.h"

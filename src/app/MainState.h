@@ -9,6 +9,7 @@
 #include "config/Settings.h"
 #include "device/DeviceCatalogue.h"
 #include "image/MemoryImage.h"
+#include "info_sheet/InfoSheetTexts.h"
 #include "operations/OperationState.h"
 #include "options/OptionState.h"
 #include "serial_number/SerialNumberState.h"
@@ -24,24 +25,6 @@ struct EngineeringPanel {
     std::string pulseWidthText = "6";    // "Write pulse width:" in units of 0.2 ms
     std::string eraseWidthText = "180";  // "Erase pulse width:" in units of 0.1 ms
     std::string passwordText;            // last entry of the password dialog, upper-cased
-};
-
-// The seven texts of the customer information sheet that the program keeps.
-struct InfoSheetTexts {
-    std::string customerName;
-    std::string projectName;
-    std::string operatingFrequency;
-    std::string operatingVoltageLow;
-    std::string operatingVoltageHigh;
-    std::string operatingCurrent;
-    std::string sleepCurrent;
-
-    // Every text but the customer's name (a device reset).
-    void clearAllButCustomer() {
-        std::string keep = customerName;
-        *this = InfoSheetTexts{};
-        customerName = keep;
-    }
 };
 
 // Parameters of the Fill Buffer dialog.

@@ -1,7 +1,7 @@
 #include "app/ShellCommands.h"
 
+#include "app/ConfigCommands.h"
 #include "app/MainState.h"
-#include "config/ConfigFile.h"
 #include "options/Options.h"
 #include "serial_number/QtpFile.h"
 #include "writer/CommLink.h"

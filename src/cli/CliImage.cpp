@@ -1,10 +1,11 @@
 // Commands on the device table and the memory image: devices, save; the -l option.
 #include <ostream>
 
+#include "app/DataCommands.h"
 #include "cli/Cli.h"
+#include "common/FileIo.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
-#include "common/FileIo.h"
 
 namespace qzr::cli {
 
@@ -31,7 +32,8 @@ std::optional<Action> parseSave(ArgStream& args, std::string& error) {
         return std::nullopt;
     }
     return Action([file, format = *format](Context& ctx) {
-        return SaveProgramMemory(ctx.st, file, format) ? kExitOk : kExitFailed;
+        return SaveProgramMemory(ctx.st.device, ctx.st.image, *ctx.st.ui, file, format) ? kExitOk
+                                                                                        : kExitFailed;
     });
 }
 

@@ -3,8 +3,8 @@
 #include <ostream>
 #include <system_error>
 
+#include "app/ConfigCommands.h"
 #include "cli/Cli.h"
-#include "config/ConfigFile.h"
 #include "disasm/Disassembler.h"
 
 namespace qzr::cli {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "image/DataSave.h"
 #include "common/FileIo.h"
+#include "image/DataSave.h"
 #include "writer/Download.h"
 #include "writer/ReadIc.h"
 #include "writer/WriterDetect.h"
@@ -58,7 +58,8 @@ std::optional<Action> parseRead(ArgStream& args, std::string& error) {
         }
         endReadIc(ctx.st);
         if (outcome != ReadIcOutcome::Done) return kExitFailed;
-        return SaveProgramMemory(ctx.st, file, format) ? kExitOk : kExitFailed;
+        return SaveProgramMemory(ctx.st.device, ctx.st.image, *ctx.st.ui, file, format) ? kExitOk
+                                                                                        : kExitFailed;
     });
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace qzr {
+#include "image/MemoryImage.h"
+#include "info_sheet/InfoSheetTexts.h"
+#include "serial_number/SerialNumberState.h"
 
-struct MainState;
+namespace qzr {
 
 // The configuration file read at start-up and written at exit, in the start-up directory.
 inline constexpr const char* kDefaultConfigName = "Default.cfg";
@@ -40,38 +44,48 @@ class CfgReader {
     bool failed_ = false;
 };
 
-// The 17 lines of a configuration file for the current state, each ended by CR LF. A serial-number byte
-// count of 0 is set to 1 first.
-std::string SaveCfg(MainState& st);
+// Everything a configuration file sets, taken whole before any of it reaches the working state.
+struct CfgValues {
+    std::string version;
+    std::string dataFile;
+    std::string portEntry;  // "Com1".."Com8", "virtual" or a device path
+    std::string device;
+    bool serialMode = false;
+    uint32_t startAddress = 0;
+    int byteCount = 1;
+    std::array<uint8_t, kMaxSerialBytes> serialBytes{};
+    uint32_t increment = 1;
+    int kind = 0;
+    int byteOrder = 0;
+    std::array<uint8_t, 4> optionBytes{};
+    bool allOptionBytes = false;
+    std::array<uint8_t, layout::kIdBytes> id{};
+    bool keepOptions = false;
+    bool programEepromInAuto = false;
+    bool bypassIcCheck = false;
+    bool saveEepromWithData = false;
+    bool hasInfo = false;
+    InfoSheetTexts info;
+};
 
-// Loads a configuration file's content (`st.configPath` names it in messages): the keyed text format only.
-// Selects the named device without the device reset and loads the named data file. Returns true when the
-// set-up and the data file were taken over; on false the message was shown and the caller runs the device
-// reset. A file refused before its device is looked up leaves the state as it was.
-bool LoadCfg(MainState& st, std::string_view content);
+enum class Fault { none, fileData, number };
 
-// Reads `st.configPath` (bounded) and loads it with LoadCfg.
-bool LoadCfgFile(MainState& st);
+enum class CfgFault {
+    none,
+    fileData,  // a key missing, a line too long, a value out of range, a file of another format
+    number,    // a decimal field that does not convert (`badNumber` holds its text)
+};
 
-// Writes the configuration file `path` whole or not at all (a previous file is replaced only by a complete
-// new one). A failed write shows "File can't be saved!" and returns false.
-bool writeConfigFile(MainState& st, const std::string& path);
+struct CfgParse {
+    CfgFault fault = CfgFault::none;
+    CfgValues values;
+    std::string badNumber;
+};
 
-// File > "Load Config File" with the first filter and a non-empty name: the configuration-file name becomes
-// `path`, the file is loaded (false: device reset), an open disassembly window is closed.
-bool LoadConfigFile(MainState& st, const std::string& path);
+// Parses a configuration file's content: the keyed text format only. Nothing of it reaches any state.
+CfgParse parseConfig(std::string_view content);
 
-// The two file menu commands after their dialog was confirmed with `name` and filter entry `filterIndex`
-// (1 = "Config files (*.cfg)", 2 = the QTP entry). With another entry or an empty name the save shows
-// "File can't be saved!" and the load "Can't load file!", and nothing is written or read.
-bool FileSaveItemClick(MainState& st, const std::string& name, int filterIndex);
-bool LoadConfig1Click(MainState& st, const std::string& name, int filterIndex);
-
-// First show of the main window: loads `directory`/Default.cfg when it exists (false: device reset),
-// otherwise refreshes the option display. Returns true when the file was loaded.
-bool loadStartupConfig(MainState& st, const std::string& directory);
-
-// Shut-down: writes `directory`/Default.cfg (whole or not at all).
-bool saveExitConfig(MainState& st, const std::string& directory);
+// A text kept on one line of the file: line breaks inside it become blanks.
+std::string oneLine(std::string text);
 
 }  // namespace qzr

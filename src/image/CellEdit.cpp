@@ -2,10 +2,9 @@
 
 #include <cctype>
 
-#include "app/MainState.h"
 #include "common/HexText.h"
+#include "device/DeviceCatalogue.h"
 #include "image/MemoryImage.h"
-#include "options/Options.h"
 
 namespace qzr {
 
@@ -64,24 +63,6 @@ std::optional<uint32_t> wordEditorAccept(std::string_view text, int coreType) {
 
 uint32_t wordEditorCancel(std::string_view initialText) {
     return parseHex(initialText).value;
-}
-
-bool editProgramWord(MainState& st, std::size_t word, std::string_view cellText, uint32_t result) {
-    bool written = false;
-    if (result <= 0x3FFF && word < layout::kProgramWords && cellText == programCellText(st.image, word)) {
-        written = st.image.setProgramWord(word, splitWord(result));
-    }
-    CalChecksum(st);  // refreshes the checksum labels too
-    return written;
-}
-
-bool editEepromByte(MainState& st, std::size_t index, std::string_view cellText, uint32_t result) {
-    bool written = false;
-    if (result < 256 && index < layout::kEepromBytes && cellText == eepromCellText(st.image, index)) {
-        written = st.image.setEepromByte(index, static_cast<uint8_t>(result));
-    }
-    CalChecksum(st);
-    return written;
 }
 
 }  // namespace qzr

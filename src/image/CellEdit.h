@@ -10,7 +10,6 @@ namespace qzr {
 
 class MemoryImage;
 struct DeviceFields;
-struct MainState;
 
 // The grids of the program memory view and the EEPROM view. Row 0 is the header row and column 0 the address
 // column; the cells start at row 1, column 1.
@@ -47,16 +46,5 @@ std::optional<uint32_t> wordEditorAccept(std::string_view text, int coreType);
 inline constexpr const char* kWordEditorTooLarge = "Invalid Value,too large!";
 // The word editor's Cancel: the value of the text it was opened with.
 uint32_t wordEditorCancel(std::string_view initialText);
-
-// A double-click edit in the program memory view: `cellText` is what the view shows for `word`, `result`
-// what the word editor gave. A result above 3FFFH, a word outside the program area or a cell that no
-// longer shows the word's current value (a stale view) leaves the image alone. The checksums are
-// recomputed in every case. True when the word was written and the cell is to show `result` in 4 digits.
-bool editProgramWord(MainState& st, std::size_t word, std::string_view cellText, uint32_t result);
-
-// The same for the EEPROM view: a result of 256 or more, an index outside the EEPROM area or a stale cell
-// change nothing; the checksums (which count the EEPROM of a device that has one) are recomputed in every
-// case. True when the byte was written and the cell is to show `result` in 2 digits.
-bool editEepromByte(MainState& st, std::size_t index, std::string_view cellText, uint32_t result);
 
 }  // namespace qzr

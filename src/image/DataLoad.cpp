@@ -4,17 +4,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/DeviceCommands.h"
-#include "app/MainState.h"
-#include "config/ConfigFile.h"
 #include "common/FileIo.h"
+#include "common/UserInterface.h"
+#include "device/DeviceCatalogue.h"
 #include "image/HexReader.h"
 #include "image/MemoryImage.h"
 #include "image/PicTranslation.h"
-#include "operations/OperationState.h"
-#include "options/Options.h"
-#include "serial_number/PassCounter.h"
-#include "serial_number/SerialNumber.h"
 
 namespace qzr {
 
@@ -23,58 +18,54 @@ namespace {
 constexpr const char* kSizeUnmatch = "File size unmatch!";
 constexpr const char* kTypeIncorrect = "File type incorrect!";
 
-// Nesting of configuration loads: a configuration's data file is never itself a configuration.
-thread_local int configLoadDepth = 0;
-
-// "&Load Data" hands a configuration file to the configuration loader; a configuration that is not taken
-// over ends with the device reset, and the file still counts as loaded.
-bool loadConfigurationFile(MainState& st, const std::string& fileName) {
-    st.configPath = fileName;
-    if (!LoadCfgFile(st)) ResetData(st);
-    return true;
-}
+// What one load works with: the device, the messages, and where the format warnings go (null: none).
+struct LoadContext {
+    const DeviceFields& device;
+    UserInterface& ui;
+    UserInterface* warnings;
+};
 
 // The first half of the device's program memory copied over the second half (intermediate form).
-void duplicate(const MainState& st, MemoryImage& image) {
+void duplicate(const LoadContext& ctx, MemoryImage& image) {
     auto program = image.programArea();
     const std::size_t h =
-        std::min<std::size_t>(static_cast<std::size_t>(st.device.programByteCount) / 2, program.size() / 2);
+        std::min<std::size_t>(static_cast<std::size_t>(ctx.device.programByteCount) / 2, program.size() / 2);
     std::copy_n(program.begin(), h, program.begin() + static_cast<std::ptrdiff_t>(h));
 }
 
 // .obj and .bin: the size must be the device's, or half of it (then the program may be duplicated).
-bool sizeCheckA(MainState& st, MemoryImage& image, uint64_t n) {
-    const uint64_t full = static_cast<uint64_t>(st.device.programByteCount);
+bool sizeCheckA(const LoadContext& ctx, MemoryImage& image, uint64_t n) {
+    const uint64_t full = static_cast<uint64_t>(ctx.device.programByteCount);
     if (n == full) return true;
-    if (n == full / 2 && st.ui->askYesNo("Code size is half of ROM size. Duplicate the program ?")) {
-        duplicate(st, image);
+    if (n == full / 2 && ctx.ui.askYesNo("Code size is half of ROM size. Duplicate the program ?")) {
+        duplicate(ctx, image);
         return true;
     }
-    st.ui->message(kSizeUnmatch);
+    ctx.ui.message(kSizeUnmatch);
     return false;
 }
 
 // .hex and .mhx: a program that fills at most half of the memory may be duplicated.
-void duplicationOfferB(MainState& st, MemoryImage& image, uint64_t n) {
-    if (static_cast<uint64_t>(st.device.programByteCount) / 2 >= n &&
-        st.ui->askYesNo("Code size is less than half of ROM size. Duplicate the program ?")) {
-        duplicate(st, image);
+void duplicationOfferB(const LoadContext& ctx, MemoryImage& image, uint64_t n) {
+    if (static_cast<uint64_t>(ctx.device.programByteCount) / 2 >= n &&
+        ctx.ui.askYesNo("Code size is less than half of ROM size. Duplicate the program ?")) {
+        duplicate(ctx, image);
     }
 }
 
-void translate(MainState& st, MemoryImage& image, std::size_t n) {
-    if (st.device.coreType == 1) {
-        Pic5xToQzr(st, image, n);
-    } else if (st.device.coreType == 2) {
-        Pic6x7xToQzr(st, image, n);
+void translate(const LoadContext& ctx, MemoryImage& image, std::size_t n) {
+    if (ctx.device.coreType == 1) {
+        Pic5xToQzr(ctx.device, ctx.warnings, image, n);
+    } else if (ctx.device.coreType == 2) {
+        Pic6x7xToQzr(ctx.device, ctx.warnings, image, n);
     }
 }
 
 // Core type 3: bits 3-6 of each high byte (intermediate form) must be all set or all clear.
-bool elevenBitWords(const MainState& st, const MemoryImage& image) {
+bool elevenBitWords(const LoadContext& ctx, const MemoryImage& image) {
     const auto program = image.programArea();
     const std::size_t end =
-        std::min<std::size_t>(static_cast<std::size_t>(st.device.programByteCount), program.size());
+        std::min<std::size_t>(static_cast<std::size_t>(ctx.device.programByteCount), program.size());
     for (std::size_t i = 1; i < end; i += 2) {
         const uint8_t bits = program[i] & 0x78;
         if (bits != 0 && bits != 0x78) return false;
@@ -91,10 +82,10 @@ void copyToProgram(MemoryImage& image, const std::vector<uint8_t>& bytes, std::s
 
 // .bin: the program alone, or (for a device with EEPROM) program, filler and EEPROM tail. Returns n for the
 // size check.
-uint64_t readBin(MainState& st, MemoryImage& image, const FilePrefix& file) {
-    const std::size_t full = static_cast<std::size_t>(st.device.programByteCount);
-    const std::size_t eepromSize = static_cast<std::size_t>(std::max(st.device.eepromSize, 0));
-    if (st.device.hasEeprom() && file.size == kBinWithEepromBase + 2 * eepromSize &&
+uint64_t readBin(const LoadContext& ctx, MemoryImage& image, const FilePrefix& file) {
+    const std::size_t full = static_cast<std::size_t>(ctx.device.programByteCount);
+    const std::size_t eepromSize = static_cast<std::size_t>(std::max(ctx.device.eepromSize, 0));
+    if (ctx.device.hasEeprom() && file.size == kBinWithEepromBase + 2 * eepromSize &&
         file.bytes.size() == file.size) {
         copyToProgram(image, file.bytes, full);
         uint64_t n = full;
@@ -150,7 +141,9 @@ void splitProgramWords(MemoryImage& image, uint8_t highByteMask) {
     }
 }
 
-bool LoadProgramMemory(MainState& st, const std::string& fileName) {
+DataLoadResult loadDataFile(const DeviceFields& device, UserInterface& ui, UserInterface* formatWarnings,
+                            MemoryImage& image, const std::string& fileName) {
+    const LoadContext ctx{device, ui, formatWarnings};
     const DataFileKind kind = dataFileKind(fileName);
     FilePrefix file;
     const bool hexText = kind == DataFileKind::hex || kind == DataFileKind::mhx;
@@ -158,135 +151,62 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
         case FileReadResult::ok:
             break;
         case FileReadResult::cannotOpen:
-            st.ui->message("File can't open!");
-            return false;
+            ctx.ui.message("File can't open!");
+            return {};
         case FileReadResult::tooLarge:
-            st.ui->message("File is too large!");
-            return false;
+            ctx.ui.message("File is too large!");
+            return {};
     }
 
-    if (kind == DataFileKind::cfg) {
-        if (configLoadDepth > 0) {
-            st.ui->message(kTypeIncorrect);
-            return false;
-        }
-        ++configLoadDepth;
-        const bool ok = loadConfigurationFile(st, fileName);
-        --configLoadDepth;
-        if (ok) SerialModeOff(st, false);
-        return ok;
-    }
+    if (kind == DataFileKind::cfg) return {DataLoadOutcome::configuration, false};
 
     // The file is read into a copy of the image, which replaces the image only when the file is taken over.
-    auto work = std::make_unique<MemoryImage>(st.image);
-    const bool core3 = st.device.coreType == 3;
+    auto work = std::make_unique<MemoryImage>(image);
+    const bool core3 = ctx.device.coreType == 3;
     bool damaged = false;
     switch (kind) {
         case DataFileKind::obj: {
             if (core3) {
-                st.ui->message(kTypeIncorrect);
-                return false;
+                ctx.ui.message(kTypeIncorrect);
+                return {};
             }
             copyToProgram(*work, file.bytes, file.bytes.size());
-            translate(st, *work, file.bytes.size());
-            if (!sizeCheckA(st, *work, file.bytes.size())) return false;
+            translate(ctx, *work, file.bytes.size());
+            if (!sizeCheckA(ctx, *work, file.bytes.size())) return {};
             break;
         }
         case DataFileKind::hex:
         case DataFileKind::mhx: {
             if (kind == DataFileKind::hex && core3) {
-                st.ui->message(kTypeIncorrect);
-                return false;
+                ctx.ui.message(kTypeIncorrect);
+                return {};
             }
             const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
             const HexLimits limits = kind == DataFileKind::hex ? kPicHexLimits : kQzrHexLimits;
-            const HexReadResult read = HexToObj(st, *work, text, limits);
+            const HexReadResult read = HexToObj(ctx.device, ctx.ui, *work, text, limits);
             damaged = !read.withoutError;
             const int n = read.highest;
-            if (kind == DataFileKind::hex) translate(st, *work, static_cast<std::size_t>(n));
-            duplicationOfferB(st, *work, static_cast<uint64_t>(n));
+            if (kind == DataFileKind::hex) translate(ctx, *work, static_cast<std::size_t>(n));
+            duplicationOfferB(ctx, *work, static_cast<uint64_t>(n));
             break;
         }
         case DataFileKind::bin: {
-            if (!sizeCheckA(st, *work, readBin(st, *work, file))) return false;
+            if (!sizeCheckA(ctx, *work, readBin(ctx, *work, file))) return {};
             break;
         }
         case DataFileKind::cfg:
         case DataFileKind::other:
-            st.ui->message(kTypeIncorrect);
-            return false;
+            ctx.ui.message(kTypeIncorrect);
+            return {};
     }
 
-    SerialModeOff(st, false);
-    if (core3 && !elevenBitWords(st, *work)) {
-        st.ui->message("It is not 11-bit instructions !");
-        return false;
+    if (core3 && !elevenBitWords(ctx, *work)) {
+        ctx.ui.message("It is not 11-bit instructions !");
+        return {DataLoadOutcome::refusedAfterReading, false};
     }
-    splitProgramWords(*work, st.device.highByteMask);
-    st.image = *work;
-    st.dataFileDamaged = damaged;
-    st.damagedDataAccepted = false;
-    return true;
-}
-
-std::string damagedDataNote(const MainState& st) {
-    return st.dataFileDamaged ? kDamagedDataNote : "";
-}
-
-bool confirmDamagedData(MainState& st, OperationType type) {
-    switch (type) {
-        case OperationType::ProgramIdChecksum:  // the ID checksum is built from the data
-        case OperationType::ProgramData:
-        case OperationType::ProgramEeprom:
-        case OperationType::AutoProgram:
-        case OperationType::AutoProgramNoBlankCheck:
-        case OperationType::OverWrite:
-            break;
-        case OperationType::BlankCheck:
-        case OperationType::EraseFlash:
-        case OperationType::ProgramOptions:
-        case OperationType::Verify:
-        case OperationType::VerifyProtected:
-            return true;
-    }
-    if (!st.dataFileDamaged || st.damagedDataAccepted) return true;
-    st.damagedDataAccepted = st.ui->askYesNo(kDamagedDataQuestion);
-    return st.damagedDataAccepted;
-}
-
-void UpdateScreen(MainState& st) {
-    st.views->recreateIdWindow();
-    st.views->recreateProgramWindow();
-    st.views->recreateEepromWindow(st.device.hasEeprom());
-    UpdateOption(st);
-}
-
-bool FileOpen1Execute(MainState& st, const std::optional<std::string>& chosenFile) {
-    if (chosenFile) {
-        // Options and name are put back when the file is not taken over, so a refused file changes nothing.
-        const auto previousOptions = st.optionBytes;
-        const std::string previousName = st.dataFileName;
-        if (!st.settings.keepOptions) st.optionBytes.fill(0x7F);
-        std::error_code ec;
-        if (!std::filesystem::exists(*chosenFile, ec)) {
-            st.optionBytes = previousOptions;
-            st.ui->message("File don't exist!");
-            return false;
-        }
-        st.dataFileName = *chosenFile;
-        if (!LoadProgramMemory(st, *chosenFile)) {
-            st.optionBytes = previousOptions;
-            st.dataFileName = previousName;
-            return false;
-        }
-        UpdateScreen(st);
-    }
-    st.disassemblyOpen = false;
-    st.views->closeDisassembly();
-    SerialModeOff(st, true);
-    ResetPassCount(st);
-    CalChecksum(st);
-    return chosenFile.has_value();
+    splitProgramWords(*work, ctx.device.highByteMask);
+    image = *work;
+    return {DataLoadOutcome::taken, damaged};
 }
 
 }  // namespace qzr

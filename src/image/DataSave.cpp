@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "app/MainState.h"
-#include "image/DataLoad.h"
 #include "common/FileIo.h"
+#include "common/UserInterface.h"
+#include "device/DeviceCatalogue.h"
+#include "image/DataLoad.h"
 #include "image/MemoryImage.h"
 
 namespace qzr {
@@ -51,23 +52,23 @@ std::optional<DataSaveFormat> saveFormatForName(const std::string& fileName) {
     return std::nullopt;
 }
 
-std::vector<uint8_t> buildOutputImage(const MainState& st) {
+std::vector<uint8_t> buildOutputImage(const DeviceFields& device, const MemoryImage& memory) {
     const std::size_t words = std::min<std::size_t>(
-        static_cast<std::size_t>(std::max(st.device.programByteCount, 0)) / 2, layout::kProgramWords);
-    const bool eeprom = st.device.hasEeprom();
-    const std::size_t eepromSize = std::min<std::size_t>(
-        static_cast<std::size_t>(std::max(st.device.eepromSize, 0)), layout::kEepromBytes);
+        static_cast<std::size_t>(std::max(device.programByteCount, 0)) / 2, layout::kProgramWords);
+    const bool eeprom = device.hasEeprom();
+    const std::size_t eepromSize =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(device.eepromSize, 0)), layout::kEepromBytes);
     std::vector<uint8_t> out(eeprom ? std::max(kBinWithEepromBase, 2 * words) + 2 * eepromSize : 2 * words,
                              0xFF);
     for (std::size_t w = 0; w < words; ++w) {
-        const Word word = st.image.programWord(w);
+        const Word word = memory.programWord(w);
         out[2 * w] = static_cast<uint8_t>(word.low + 128 * (word.high & 1));
         out[2 * w + 1] = static_cast<uint8_t>(word.high >> 1);
     }
     if (eeprom) {
         const std::size_t base = out.size() - 2 * eepromSize;
         for (std::size_t k = 0; k < eepromSize; ++k) {
-            out[base + 2 * k] = st.image.eepromByte(k);
+            out[base + 2 * k] = memory.eepromByte(k);
             out[base + 2 * k + 1] = 0x00;
         }
     }
@@ -101,14 +102,15 @@ std::string buildHexText(std::span<const uint8_t> outputImage) {
     return text;
 }
 
-bool SaveProgramMemory(MainState& st, const std::string& fileName, DataSaveFormat format) {
-    const std::vector<uint8_t> image = buildOutputImage(st);
+bool SaveProgramMemory(const DeviceFields& device, const MemoryImage& memory, UserInterface& ui,
+                       const std::string& fileName, DataSaveFormat format) {
+    const std::vector<uint8_t> image = buildOutputImage(device, memory);
     bool ok = false;
     if (!fileName.empty()) {
         ok = format == DataSaveFormat::binary ? writeFileWhole(fileName, std::span<const uint8_t>(image))
                                               : writeFileWhole(fileName, buildHexText(image));
     }
-    if (!ok) st.ui->message("Sorry, file can't be saved!");
+    if (!ok) ui.message("Sorry, file can't be saved!");
     return ok;
 }
 

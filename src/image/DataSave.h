@@ -8,7 +8,9 @@
 
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
+class MemoryImage;
+class UserInterface;
 
 // The two formats of "&Save Data Memory", numbered as the save dialog's filters.
 enum class DataSaveFormat { hex = 1, binary = 2 };
@@ -18,7 +20,7 @@ std::optional<DataSaveFormat> saveFormatForName(const std::string& fileName);
 
 // The content of a saved data file: each program word as a 16-bit value, low byte first; for a device with
 // EEPROM, 0xFF up to 81FFH and then each EEPROM byte followed by 0x00.
-std::vector<uint8_t> buildOutputImage(const MainState& st);
+std::vector<uint8_t> buildOutputImage(const DeviceFields& device, const MemoryImage& memory);
 
 // The output image as HEX records of at most 16 bytes that never cross a 16-byte boundary; 0xFFFF words
 // are left out; CR LF line ends; the end record last.
@@ -26,6 +28,7 @@ std::string buildHexText(std::span<const uint8_t> outputImage);
 
 // Writes the data memory to `fileName` in the given format, whole or not at all. An empty name or a failed
 // write shows "Sorry, file can't be saved!" and returns false. The data-file name and the views stay.
-bool SaveProgramMemory(MainState& st, const std::string& fileName, DataSaveFormat format);
+bool SaveProgramMemory(const DeviceFields& device, const MemoryImage& memory, UserInterface& ui,
+                       const std::string& fileName, DataSaveFormat format);
 
 }  // namespace qzr

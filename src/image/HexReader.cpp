@@ -5,8 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/MainState.h"
 #include "common/HexText.h"
+#include "common/UserInterface.h"
+#include "device/DeviceCatalogue.h"
 #include "image/MemoryImage.h"
 
 namespace qzr {
@@ -59,12 +60,13 @@ HexParse field(const char* rec, std::size_t recLen, std::size_t pos, std::size_t
 
 }  // namespace
 
-HexReadResult HexToObj(MainState& st, MemoryImage& image, std::string_view text, HexLimits limits) {
+HexReadResult HexToObj(const DeviceFields& device, UserInterface& ui, MemoryImage& image,
+                       std::string_view text, HexLimits limits) {
     std::fill(image.programArea().begin(), image.programArea().end(), 0xFF);
     auto eeprom = image.eepromArea();
     std::fill(eeprom.begin(), eeprom.begin() + layout::kEepromClearBytes, 0);
 
-    const uint8_t highMask = static_cast<uint8_t>(st.device.highByteMask >> 1);
+    const uint8_t highMask = static_cast<uint8_t>(device.highByteMask >> 1);
     HexError error = HexError::none;
     int errorRecord = 0;
     int record = 0;
@@ -116,7 +118,7 @@ HexReadResult HexToObj(MainState& st, MemoryImage& image, std::string_view text,
         if (!checksum.valid || checksum.value != (256 - sum % 256) % 256) fail(HexError::checksum);
     }
 
-    if (error != HexError::none) st.ui->message(errorText(error) + std::to_string(errorRecord) + " !");
+    if (error != HexError::none) ui.message(errorText(error) + std::to_string(errorRecord) + " !");
     return HexReadResult{static_cast<int>(std::min<uint32_t>(highest, 0x8000)), error == HexError::none};
 }
 

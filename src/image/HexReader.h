@@ -5,7 +5,8 @@
 
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
+class UserInterface;
 class MemoryImage;
 
 // The two byte-address limits of a HEX file kind: bytes below `programLimit` go to the program area, even
@@ -35,6 +36,7 @@ struct HexReadResult {
 // highByteMask >> 1). A malformed record never stops the reading; one message names the last error and its
 // record number. A record cut short is malformed: its missing characters read as 0 and raise the error of
 // the first field they belong to (data, or the checksum). The caller decides what a damaged file may do.
-HexReadResult HexToObj(MainState& st, MemoryImage& image, std::string_view text, HexLimits limits);
+HexReadResult HexToObj(const DeviceFields& device, UserInterface& ui, MemoryImage& image,
+                       std::string_view text, HexLimits limits);
 
 }  // namespace qzr

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "app/MainState.h"
+#include "common/UserInterface.h"
+#include "device/DeviceCatalogue.h"
 #include "image/MemoryImage.h"
 
 namespace qzr {
@@ -195,9 +196,9 @@ uint16_t wordAt(const uint8_t* program, std::size_t i) {
     return static_cast<uint16_t>(program[i] | (program[i + 1] << 8));
 }
 
-bool has14BitWord(const MainState& st, std::span<const uint8_t> program) {
+bool has14BitWord(const DeviceFields& device, std::span<const uint8_t> program) {
     const std::size_t end =
-        std::min<std::size_t>(static_cast<std::size_t>(st.device.programByteCount), program.size());
+        std::min<std::size_t>(static_cast<std::size_t>(device.programByteCount), program.size());
     const uint8_t* p = program.data();
     for (std::size_t i = 0; i + 1 < end; i += 2) {
         if (looks14Bit(wordAt(p, i))) return true;
@@ -213,11 +214,6 @@ void translateRange(std::span<uint8_t> program, std::size_t n, uint16_t (*transl
         p[i] = static_cast<uint8_t>(w & 0xFF);
         p[i + 1] = static_cast<uint8_t>(w >> 8);
     }
-}
-
-// The program memory view exists from the end of start-up on; the warnings are shown only then.
-bool warningsShown(const MainState& st) {
-    return st.firstShowDone;
 }
 
 }  // namespace
@@ -268,17 +264,15 @@ uint16_t translatePic14Word(uint16_t w) {
     return w;
 }
 
-void Pic5xToQzr(MainState& st, MemoryImage& image, std::size_t n) {
+void Pic5xToQzr(const DeviceFields& device, UserInterface* warnings, MemoryImage& image, std::size_t n) {
     auto program = image.programArea();
-    if (warningsShown(st) && has14BitWord(st, program))
-        st.ui->message("Warning: File format error !(14 bit)");
+    if (warnings && has14BitWord(device, program)) warnings->message("Warning: File format error !(14 bit)");
     translateRange(program, n, translatePic12Word);
 }
 
-void Pic6x7xToQzr(MainState& st, MemoryImage& image, std::size_t n) {
+void Pic6x7xToQzr(const DeviceFields& device, UserInterface* warnings, MemoryImage& image, std::size_t n) {
     auto program = image.programArea();
-    if (warningsShown(st) && !has14BitWord(st, program))
-        st.ui->message("Warning: File format error !(12 bit)");
+    if (warnings && !has14BitWord(device, program)) warnings->message("Warning: File format error !(12 bit)");
     translateRange(program, n, translatePic14Word);
 }
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/ConfigCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "config/ConfigFile.h"
 #include "options/Options.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "app/ConfigCommands.h"
 #include "app/MainState.h"
-#include "config/ConfigFile.h"
 
 using namespace qzr;
 

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "FuzzSupport.h"
+#include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "image/DataLoad.h"
@@ -102,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
 
     // Saved as .bin and loaded again: the same words and EEPROM bytes.
-    const std::vector<uint8_t> out = buildOutputImage(st);
+    const std::vector<uint8_t> out = buildOutputImage(st.device, st.image);
     const std::string saved =
         writeInput("bin", std::string_view(reinterpret_cast<const char*>(out.data()), out.size()));
     before = st.image;

@@ -59,7 +59,7 @@ void readAnyText(MainState& st, std::string_view text, HexLimits limits) {
     image = before;
     fuzz::RecordingUi ui;
     st.ui = &ui;
-    const HexReadResult r = HexToObj(st, image, text, limits);
+    const HexReadResult r = HexToObj(st.device, *st.ui, image, text, limits);
     FUZZ_CHECK(r.highest >= 0 && r.highest <= 0x8000);
     FUZZ_CHECK(ui.log.size() == (r.withoutError ? 0u : 1u));
     FUZZ_CHECK(sameOutsideProgramAndEeprom(image, before));
@@ -79,7 +79,7 @@ FUZZ_NOT_TRACED void roundTrip(MainState& st, fuzz::Input& in) {
     static MemoryImage image;
     fuzz::RecordingUi ui;
     st.ui = &ui;
-    const HexReadResult r = HexToObj(st, image, text, kQzrHexLimits);
+    const HexReadResult r = HexToObj(st.device, *st.ui, image, text, kQzrHexLimits);
     FUZZ_CHECK(r.withoutError);
     FUZZ_CHECK(ui.log.empty());
     const uint8_t highMask = static_cast<uint8_t>(st.device.highByteMask >> 1);

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <thread>
 
+#include "app/DataCommands.h"
 #include "app/ShellCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/MainForm.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ImageTestSupport.h"
-#include "image/BufferCommands.h"
+#include "app/BufferCommands.h"
 
 namespace qzr {
 namespace {

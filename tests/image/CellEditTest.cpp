@@ -3,8 +3,9 @@
 #include <optional>
 
 #include "ImageTestSupport.h"
-#include "image/CellEdit.h"
+#include "app/BufferCommands.h"
 #include "common/HexText.h"
+#include "image/CellEdit.h"
 #include "options/Options.h"
 
 namespace qzr {

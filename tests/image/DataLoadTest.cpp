@@ -4,10 +4,11 @@
 #include <filesystem>
 
 #include "ImageTestSupport.h"
-#include "image/BufferCommands.h"
+#include "app/BufferCommands.h"
+#include "app/DataCommands.h"
+#include "common/FileIo.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
-#include "common/FileIo.h"
 #include "image/PicTranslation.h"
 #include "operations/OperationState.h"
 #include "options/Options.h"
@@ -32,7 +33,7 @@ TEST_F(DataLoad, BinaryLoadedAndSavedAsHex) {
     EXPECT_EQ(st.image.programWord(0), (Word{0x05, 0x50}));
     EXPECT_EQ(word(1), 0x3FFF);
 
-    ASSERT_TRUE(SaveProgramMemory(st, dir.file("out.mhx"), DataSaveFormat::hex));
+    ASSERT_TRUE(SaveProgramMemory(st.device, st.image, *st.ui, dir.file("out.mhx"), DataSaveFormat::hex));
     const std::string hex = test::readFile(dir.file("out.mhx"));
     EXPECT_EQ(hex.substr(0, 45), ":100000000528FF3FFF3FFF3FFF3FFF3FFF3FFF3F11\r\n");
     EXPECT_EQ(std::count(hex.begin(), hex.end(), '\n'), 129);
@@ -40,7 +41,7 @@ TEST_F(DataLoad, BinaryLoadedAndSavedAsHex) {
     EXPECT_EQ(hex.substr(hex.size() - 25), "FF3FFF3F09\r\n:00000001FF\r\n");
 
     // The saved .bin gives back the same bytes, and so does the .mhx read back.
-    ASSERT_TRUE(SaveProgramMemory(st, dir.file("out.bin"), DataSaveFormat::binary));
+    ASSERT_TRUE(SaveProgramMemory(st.device, st.image, *st.ui, dir.file("out.bin"), DataSaveFormat::binary));
     EXPECT_EQ(test::readFile(dir.file("out.bin")), std::string(bin.begin(), bin.end()));
     st.image.setProgramWord(0, Word{});
     ASSERT_TRUE(load(dir.file("out.mhx")));
@@ -59,7 +60,8 @@ TEST_F(DataLoad, BinaryWithEepromTail) {
     EXPECT_EQ(st.image.eepromByte(127), 127);
 
     // Saved again: the same file, byte for byte, except the ignored odd EEPROM bytes.
-    ASSERT_TRUE(SaveProgramMemory(st, dir.file("again.bin"), DataSaveFormat::binary));
+    ASSERT_TRUE(
+        SaveProgramMemory(st.device, st.image, *st.ui, dir.file("again.bin"), DataSaveFormat::binary));
     for (std::size_t k = 0; k < 128; ++k) bin[0x8201 + 2 * k] = 0;
     for (std::size_t w = 0; w < 1024; ++w) {
         if (w != 5) setBinWord(bin, w, 0x3FFF);

@@ -19,7 +19,7 @@ TEST_F(DataSave, EepromFollowsTheProgramAfterABlankGap) {
     st.image.setEepromByte(127, 0xAB);
     st.image.setProgramWord(1023, splitWord(0x0123));
 
-    const auto image = buildOutputImage(st);
+    const auto image = buildOutputImage(st.device, st.image);
     ASSERT_EQ(image.size(), 33536u);
     EXPECT_EQ(image[2046], 0x23);
     EXPECT_EQ(image[2047], 0x01);
@@ -40,7 +40,7 @@ TEST_F(DataSave, EepromFollowsTheProgramAfterABlankGap) {
 
 TEST_F(DataSave, BlankWordsOfTheNarrowCore) {
     device("QZR-D59");  // 512 words of 11 bits
-    const auto image = buildOutputImage(st);
+    const auto image = buildOutputImage(st.device, st.image);
     ASSERT_EQ(image.size(), 1024u);
     EXPECT_EQ(image[0], 0xFF);
     EXPECT_EQ(image[1], 0x07);
@@ -64,15 +64,16 @@ TEST_F(DataSave, WritesWholeFilesOrReportsFailure) {
     device("QZR-D10");
     const std::string path = dir.file("prog.bin");
     test::writeFile(path, std::string("old"));
-    ASSERT_TRUE(SaveProgramMemory(st, path, DataSaveFormat::binary));
+    ASSERT_TRUE(SaveProgramMemory(st.device, st.image, *st.ui, path, DataSaveFormat::binary));
     EXPECT_EQ(test::readFile(path).size(), 2048u);
     EXPECT_TRUE(ui.log.empty());
 
-    EXPECT_FALSE(SaveProgramMemory(st, "", DataSaveFormat::binary));
-    EXPECT_FALSE(SaveProgramMemory(st, dir.file("no/such/folder.mhx"), DataSaveFormat::hex));
+    EXPECT_FALSE(SaveProgramMemory(st.device, st.image, *st.ui, "", DataSaveFormat::binary));
+    EXPECT_FALSE(
+        SaveProgramMemory(st.device, st.image, *st.ui, dir.file("no/such/folder.mhx"), DataSaveFormat::hex));
     std::filesystem::create_directory(dir.file("taken.mhx"));
     std::filesystem::create_directory(dir.file("taken.mhx/inner"));
-    EXPECT_FALSE(SaveProgramMemory(st, dir.file("taken.mhx"), DataSaveFormat::hex));
+    EXPECT_FALSE(SaveProgramMemory(st.device, st.image, *st.ui, dir.file("taken.mhx"), DataSaveFormat::hex));
     EXPECT_EQ(ui.log, Log(3, "Sorry, file can't be saved!"));
     // Nothing is left behind by the failed writes.
     std::size_t entries = 0;

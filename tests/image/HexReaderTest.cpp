@@ -28,10 +28,10 @@ const std::string kEnd = ":00000001FF\r\n";
 struct HexReader : test::ImageFixture {
     HexReader() { device("QZR-D10"); }
     int read(const std::string& text, HexLimits limits = kQzrHexLimits) {
-        return HexToObj(st, st.image, text, limits).highest;
+        return HexToObj(st.device, *st.ui, st.image, text, limits).highest;
     }
     bool readWithoutError(const std::string& text) {
-        return HexToObj(st, st.image, text, kQzrHexLimits).withoutError;
+        return HexToObj(st.device, *st.ui, st.image, text, kQzrHexLimits).withoutError;
     }
     uint8_t programByte(std::size_t a) const { return st.image.programArea()[a]; }
 };

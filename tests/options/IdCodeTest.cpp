@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "app/BufferCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "image/BufferCommands.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
 

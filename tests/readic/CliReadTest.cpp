@@ -27,7 +27,7 @@ TEST(CliRead, ReadsTheVirtualChipAndSavesIt) {
     MainState expected;
     ASSERT_TRUE(selectDevice(expected, "QZR-D01"));
     for (std::size_t i = 0; i < 256; ++i) expected.image.setEepromByte(i, 0xFF);
-    const std::vector<uint8_t> image = buildOutputImage(expected);
+    const std::vector<uint8_t> image = buildOutputImage(expected.device, expected.image);
     EXPECT_EQ(test::readFile(file), std::string(image.begin(), image.end()));
 }
 

@@ -30,17 +30,18 @@
 #include <exception>
 #include <thread>
 
+#include "app/BufferCommands.h"
+#include "app/ConfigCommands.h"
+#include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/ShellCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/GuiUserInterface.h"
 #include "app/ui/MainFormCommands.h"
-#include "config/ConfigFile.h"
+#include "common/FileIo.h"
 #include "device/DeviceCatalogue.h"
-#include "image/BufferCommands.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
-#include "common/FileIo.h"
 #include "image/ui/BufferViews.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
@@ -759,7 +760,7 @@ void TMainForm::SaveProgramMemory1Click() {
     const auto choice = chooser_->saveFile(this, request);
     if (!choice) return;
     const auto format = choice->filterIndex == 1 ? DataSaveFormat::hex : DataSaveFormat::binary;
-    if (SaveProgramMemory(st_, choice->path.toStdString(), format) &&
+    if (SaveProgramMemory(st_.device, st_.image, *st_.ui, choice->path.toStdString(), format) &&
         QFileInfo(choice->path) == QFileInfo(qs(st_.dataFileName)))
         watchDataFile();  // our own write is no change on disk to report
 }

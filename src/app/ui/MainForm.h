@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/DataCommands.h"
 #include "app/MainState.h"
 
 class QAction;

@@ -5,6 +5,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 
+#include "app/BufferCommands.h"
 #include "app/MainState.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
@@ -13,7 +14,6 @@
 #include "config/ui/ConfigForm.h"
 #include "disasm/Disassembler.h"
 #include "disasm/ui/DisassembleForm.h"
-#include "image/BufferCommands.h"
 #include "image/ui/FillBufferForm.h"
 #include "info_sheet/ui/InfoForm.h"
 #include "options/OptionEditor.h"

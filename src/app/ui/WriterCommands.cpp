@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include "app/DataCommands.h"
 #include "app/EngineeringPanel.h"
 #include "app/MainState.h"
 #include "app/ui/FileChooser.h"

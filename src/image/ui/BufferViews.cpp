@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BufferCommands.h"
 #include "image/CellEdit.h"
 
 namespace qzr::gui {

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "image/BufferCommands.h"
+#include "app/BufferCommands.h"
 
 class QLineEdit;
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qzr {
 
@@ -28,5 +31,16 @@ FillDialogTexts fillDialogDefaults(MainState& st, bool eeprom);
 // the range was filled.
 bool FillDataBuffer(MainState& st, const FillDialogTexts& texts);
 bool FillEepromBuffer(MainState& st, const FillDialogTexts& texts);
+
+// A double-click edit in the program memory view: `cellText` is what the view shows for `word`, `result`
+// what the word editor gave. A result above 3FFFH, a word outside the program area or a cell that no
+// longer shows the word's current value (a stale view) leaves the image alone. The checksums are
+// recomputed in every case. True when the word was written and the cell is to show `result` in 4 digits.
+bool editProgramWord(MainState& st, std::size_t word, std::string_view cellText, uint32_t result);
+
+// The same for the EEPROM view: a result of 256 or more, an index outside the EEPROM area or a stale cell
+// change nothing; the checksums (which count the EEPROM of a device that has one) are recomputed in every
+// case. True when the byte was written and the cell is to show `result` in 2 digits.
+bool editEepromByte(MainState& st, std::size_t index, std::string_view cellText, uint32_t result);
 
 }  // namespace qzr

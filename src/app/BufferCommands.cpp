@@ -1,9 +1,10 @@
-#include "image/BufferCommands.h"
+#include "app/BufferCommands.h"
 
 #include <algorithm>
 
 #include "app/MainState.h"
 #include "common/HexText.h"
+#include "image/CellEdit.h"
 #include "options/Options.h"
 
 namespace qzr {
@@ -97,6 +98,24 @@ bool FillEepromBuffer(MainState& st, const FillDialogTexts& texts) {
     st.views->recreateEepromWindow(true);
     CalChecksum(st);
     return true;
+}
+
+bool editProgramWord(MainState& st, std::size_t word, std::string_view cellText, uint32_t result) {
+    bool written = false;
+    if (result <= 0x3FFF && word < layout::kProgramWords && cellText == programCellText(st.image, word)) {
+        written = st.image.setProgramWord(word, splitWord(result));
+    }
+    CalChecksum(st);  // refreshes the checksum labels too
+    return written;
+}
+
+bool editEepromByte(MainState& st, std::size_t index, std::string_view cellText, uint32_t result) {
+    bool written = false;
+    if (result < 256 && index < layout::kEepromBytes && cellText == eepromCellText(st.image, index)) {
+        written = st.image.setEepromByte(index, static_cast<uint8_t>(result));
+    }
+    CalChecksum(st);
+    return written;
 }
 
 }  // namespace qzr
