@@ -24,7 +24,8 @@ CommandSpec fileCommand(const std::string& name, std::function<int(Context&, con
 }
 
 int writeDisassembly(Context& ctx, const std::string& file) {
-    return saveDisassembly(ctx.st, disassembleProgram(ctx.st), file) ? kExitOk : kExitFailed;
+    return saveDisassembly(*ctx.st.ui, disassembleProgram(ctx.st.device, ctx.st.image), file) ? kExitOk
+                                                                                              : kExitFailed;
 }
 
 int saveConfig(Context& ctx, const std::string& file) {

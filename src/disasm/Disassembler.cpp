@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-#include "app/MainState.h"
 #include "common/FileIo.h"
 #include "common/HexText.h"
+#include "common/UserInterface.h"
+#include "device/DeviceCatalogue.h"
+#include "image/MemoryImage.h"
 
 namespace qzr {
 
@@ -128,14 +130,14 @@ std::string equ_table() {
     return text;
 }
 
-std::string disassembleProgram(const MainState& st) {
-    const std::size_t byteCount = static_cast<std::size_t>(std::max(st.device.programByteCount, 0));
+std::string disassembleProgram(const DeviceFields& device, const MemoryImage& image) {
+    const std::size_t byteCount = static_cast<std::size_t>(std::max(device.programByteCount, 0));
     const std::size_t words = std::min({byteCount / 2, kDisassemblyMaxWords, layout::kProgramWords});
     std::string text = equ_table();
     text.reserve(text.size() + words * 48);
     bool previousUndefined = false;
     for (std::size_t a = 0; a < words; ++a) {
-        const Word w = st.image.programWord(a);
+        const Word w = image.programWord(a);
         const uint16_t value = static_cast<uint16_t>((w.low & 0x7Fu) | ((w.high & 0x7Fu) << 7));
         if (decodeWord(value).undefined) {
             previousUndefined = true;
@@ -156,7 +158,7 @@ std::string disassemblySaveName(std::string_view dataFileName) {
     return dialogInitialName(dataFileName);
 }
 
-bool saveDisassembly(MainState& st, std::string_view text, const std::string& path) {
+bool saveDisassembly(UserInterface& ui, std::string_view text, const std::string& path) {
     std::string out;
     out.reserve(text.size() + text.size() / 32);
     std::size_t start = 0;
@@ -171,7 +173,7 @@ bool saveDisassembly(MainState& st, std::string_view text, const std::string& pa
         start = next;
     }
     if (!writeFileWhole(path, out)) {
-        st.ui->message("File can't be saved!");
+        ui.message("File can't be saved!");
         return false;
     }
     return true;

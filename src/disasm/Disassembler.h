@@ -7,7 +7,9 @@
 
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
+class MemoryImage;
+class UserInterface;
 
 // The listing holds at most this many words (the largest device has 6144).
 inline constexpr std::size_t kDisassemblyMaxWords = 8192;
@@ -30,7 +32,7 @@ std::string equ_table();
 
 // The whole listing of the program area of the selected device: declarations, instruction lines with an
 // ORG line (and its separator) after every run of undefined words, and END; every line ended by CR LF.
-std::string disassembleProgram(const MainState& st);
+std::string disassembleProgram(const DeviceFields& device, const MemoryImage& image);
 
 // The name the save dialog proposes, as every dialog proposes one (dialogInitialName): the file-name part
 // of the data-file name cut before its first "." (the folder kept), or empty when that part has none.
@@ -39,6 +41,6 @@ std::string disassemblySaveName(std::string_view dataFileName);
 // Writes a listing text to `path`, every line ended by CR LF (LF or CR LF line ends are accepted in `text`).
 // The file is written whole or not at all; an existing file is replaced. A failed write shows
 // "File can't be saved!" and returns false.
-bool saveDisassembly(MainState& st, std::string_view text, const std::string& path);
+bool saveDisassembly(UserInterface& ui, std::string_view text, const std::string& path);
 
 }  // namespace qzr

@@ -3,25 +3,21 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/MainState.h"
 #include "common/FileIo.h"
+#include "common/UserInterface.h"
+#include "device/DeviceCatalogue.h"
+#include "image/MemoryImage.h"
+#include "options/OptionState.h"
 #include "options/Options.h"
 
 namespace qzr {
 
 namespace {
 
-// The part of a path after its last folder separator ("\" or "/").
-std::string baseName(std::string_view path) {
-    const auto cut = path.find_last_of("\\/");
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
-bool programAreaBlank(const MainState& st) {
-    const int words = st.device.programWordCount();
+bool programAreaBlank(const DeviceFields& device, const MemoryImage& image) {
+    const int words = device.programWordCount();
     for (int n = 0; n < words; ++n)
-        if (!isBlankWord(st.image.programWord(static_cast<std::size_t>(n)), st.device.highByteMask))
-            return false;
+        if (!isBlankWord(image.programWord(static_cast<std::size_t>(n)), device.highByteMask)) return false;
     return true;
 }
 
@@ -30,52 +26,20 @@ constexpr std::size_t kSecurityItem = 5;
 
 }  // namespace
 
-bool infoSheetMayOpen(MainState& st) {
-    if (programAreaBlank(st)) {
-        st.ui->message("Data memory are blank or error");
+bool infoSheetMayOpen(const DeviceFields& device, const MemoryImage& image, const OptionState& options,
+                      UserInterface& ui) {
+    if (programAreaBlank(device, image)) {
+        ui.message("Data memory are blank or error");
         return false;
     }
-    const std::string optionMessage = optionStatusMessage(st.options.optionStatus);
+    const std::string optionMessage = optionStatusMessage(options.optionStatus);
     if (!optionMessage.empty()) {
-        st.ui->message(optionMessage);
+        ui.message(optionMessage);
         return false;
     }
-    if (st.options.items[kSecurityItem].valueText != "Enable")
-        return st.ui->askYesNo("Security is not enabled, continue?");
+    if (options.items[kSecurityItem].valueText != "Enable")
+        return ui.askYesNo("Security is not enabled, continue?");
     return true;
-}
-
-InfoSheet infoSheetFromMain(const MainState& st) {
-    InfoSheet s;
-    s.customerName = st.info.customerName;
-    s.projectName = st.info.projectName;
-    s.frequency = st.info.operatingFrequency;
-    s.voltageLow = st.info.operatingVoltageLow;
-    s.voltageHigh = st.info.operatingVoltageHigh;
-    s.current = st.info.operatingCurrent;
-    s.sleepCurrent = st.info.sleepCurrent;
-    s.dataFileName = baseName(st.dataFileName);
-    s.deviceName = st.deviceListText;
-    s.partNo = st.deviceListText;
-    s.memoryChecksum = st.options.memoryChecksumText;
-    s.optionChecksum = st.options.optionChecksumText;
-    s.optionChecksumCaption = st.options.optionChecksumCaption;
-    s.optionValue = st.options.optionValueText;
-    for (std::size_t k = 0; k < s.options.size(); ++k) {
-        const OptionItemView& item = st.options.items[k];
-        s.options[k] = InfoSheetOption{item.caption, item.valueText, item.captionVisible, item.valueEnabled};
-    }
-    return s;
-}
-
-void keepInfoSheetTexts(MainState& st, const InfoSheet& s) {
-    st.info.customerName = s.customerName;
-    st.info.projectName = s.projectName;
-    st.info.operatingFrequency = s.frequency;
-    st.info.operatingVoltageLow = s.voltageLow;
-    st.info.operatingVoltageHigh = s.voltageHigh;
-    st.info.operatingCurrent = s.current;
-    st.info.sleepCurrent = s.sleepCurrent;
 }
 
 bool checkInfoSheetFields(const InfoSheet& s, UserInterface& ui) {
@@ -149,17 +113,17 @@ std::string SaveInfo(const InfoSheet& s, std::string_view date) {
 }
 
 std::optional<std::string> SaveProjectInfo(
-    MainState& st, const InfoSheet& sheet, std::string_view date,
+    UserInterface& ui, std::string_view dataFileName, const InfoSheet& sheet, std::string_view date,
     const std::function<std::optional<std::string>(const std::string& proposedName)>& chooseFile) {
-    const std::string proposed = dialogInitialName(st.dataFileName);
+    const std::string proposed = dialogInitialName(dataFileName);
     std::error_code ec;
     if (!proposed.empty() && std::filesystem::exists(proposed + ".txt", ec) &&
-        !st.ui->askYesNo("File existed, overwrite it?"))
+        !ui.askYesNo("File existed, overwrite it?"))
         return std::nullopt;
     const auto path = chooseFile(proposed);
     if (!path || path->empty()) return std::nullopt;
     if (!writeFileWhole(*path, SaveInfo(sheet, date))) {
-        st.ui->error("File can't be saved!");
+        ui.error("File can't be saved!");
         return std::nullopt;
     }
     return path;

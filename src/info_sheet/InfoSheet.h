@@ -9,13 +9,16 @@
 
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
+class MemoryImage;
+struct OptionState;
 class UserInterface;
 
 // tbInfoSheetClick's checks before the sheet opens, in order: a blank program area ("Data memory are blank or
 // error"), blank or faulty options (the option-status messages), and security not enabled (asks "Security is
 // not enabled, continue?"). Returns true when the sheet may open.
-bool infoSheetMayOpen(MainState& st);
+bool infoSheetMayOpen(const DeviceFields& device, const MemoryImage& image, const OptionState& options,
+                      UserInterface& ui);
 
 // One option row of the sheet: a copy of the main window's caption and value.
 struct InfoSheetOption {
@@ -51,13 +54,6 @@ struct InfoSheet {
 // into InfoSheet::options.
 inline constexpr std::array<int, 13> kInfoOptionOrder{0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 5};
 
-// FormShow: what the sheet takes from the main window (the seven kept texts included); part number = the
-// device name, code number empty, serial mode "Disable".
-InfoSheet infoSheetFromMain(const MainState& st);
-
-// "Exit" (and the end of "Save && Print"): the seven kept texts back into the main window's state.
-void keepInfoSheetTexts(MainState& st, const InfoSheet& sheet);
-
 // "Save && Print"'s field checks in order; the first empty field's message is shown and false returned.
 bool checkInfoSheetFields(const InfoSheet& sheet, UserInterface& ui);
 
@@ -78,7 +74,7 @@ std::string SaveInfo(const InfoSheet& sheet, std::string_view date);
 // `chooseFile` for the file (given the proposed name; nullopt: cancelled) and writes the sheet there whole.
 // A file that cannot be written is reported ("File can't be saved!"). Returns the path written, if any.
 std::optional<std::string> SaveProjectInfo(
-    MainState& st, const InfoSheet& sheet, std::string_view date,
+    UserInterface& ui, std::string_view dataFileName, const InfoSheet& sheet, std::string_view date,
     const std::function<std::optional<std::string>(const std::string& proposedName)>& chooseFile);
 
 // The printed page, in printer pixels of a 600 dots-per-inch page: every text with its size and position.

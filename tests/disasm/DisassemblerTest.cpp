@@ -78,7 +78,7 @@ TEST(DisassemblerListing, ErasedBufferGivesDeclarationsAndEnd) {
         "CF      EQU     0H\r\nHC      EQU     1H\r\nZF      EQU     2H\r\nPF      EQU     3H\r\n"
         "TF      EQU     4H\r\n;\r\n        ORG     0000H           ;Addr    Org-Code\r\n";
     EXPECT_EQ(equ_table(), declarations);
-    EXPECT_EQ(disassembleProgram(st), declarations + kEnd);
+    EXPECT_EQ(disassembleProgram(st.device, st.image), declarations + kEnd);
 }
 
 TEST(DisassemblerListing, OrgLineAfterEveryRunOfUndefinedWords) {
@@ -96,7 +96,7 @@ TEST(DisassemblerListing, OrgLineAfterEveryRunOfUndefinedWords) {
     for (uint16_t a = 100; a < 103; ++a) expected += line(a, 0x3A00 + a);
     expected += kOrgSeparator + "        ORG     0097H\r\n" + line(151, 0x1004);
     expected += kEnd;
-    EXPECT_EQ(disassembleProgram(st), expected);
+    EXPECT_EQ(disassembleProgram(st.device, st.image), expected);
 }
 
 TEST(DisassemblerListing, WordZeroDefinedHasNoOrgAndStopsAtDeviceSize) {
@@ -106,7 +106,7 @@ TEST(DisassemblerListing, WordZeroDefinedHasNoOrgAndStopsAtDeviceSize) {
     setWord(st, 0, 0x1001);
     setWord(st, words - 1, 0x2FFF);
     setWord(st, words, 0x1000);  // beyond the device: not listed
-    const std::string text = disassembleProgram(st);
+    const std::string text = disassembleProgram(st.device, st.image);
     EXPECT_EQ(text.find(kOrgSeparator), text.rfind(kOrgSeparator));
     EXPECT_NE(text.find(line(0, 0x1001)), std::string::npos);
     EXPECT_TRUE(text.ends_with(line(static_cast<uint16_t>(words - 1), 0x2FFF) + kEnd));
@@ -117,14 +117,14 @@ TEST(DisassemblerListing, BytesOutsideTheWordFormAreMasked) {
     eraseProgram(st);
     // A refused load may leave intermediate 8-bit bytes in the program area.
     ASSERT_TRUE(st.image.setProgramWord(0, Word{0xBA, 0xF4}));
-    EXPECT_NE(disassembleProgram(st).find(line(0, 0x3A3A)), std::string::npos);
+    EXPECT_NE(disassembleProgram(st.device, st.image).find(line(0, 0x3A3A)), std::string::npos);
 }
 
 TEST(DisassemblerListing, ListingStopsAt8192Words) {
     MainState st;
     st.device.programByteCount = 32768;
     for (std::size_t a = 0; a < layout::kProgramWords; ++a) setWord(st, a, 0x1000);
-    const std::string text = disassembleProgram(st);
+    const std::string text = disassembleProgram(st.device, st.image);
     EXPECT_NE(text.find(";1FFF    1000"), std::string::npos);
     EXPECT_EQ(text.find(";2000    1000"), std::string::npos);
 }
@@ -134,10 +134,10 @@ TEST(DisassemblerSave, WritesCrLfLinesAndReplacesAnExistingFile) {
     MainState st;
     const std::string path = dir.file("out.dis");
     test::writeFile(path, "old content that is longer than the new one\r\n");
-    ASSERT_TRUE(saveDisassembly(st, "A\nB\r\nC", path));
+    ASSERT_TRUE(saveDisassembly(*st.ui, "A\nB\r\nC", path));
     EXPECT_EQ(test::readFile(path), "A\r\nB\r\nC\r\n");
-    const std::string listing = disassembleProgram(st);
-    ASSERT_TRUE(saveDisassembly(st, listing, path));
+    const std::string listing = disassembleProgram(st.device, st.image);
+    ASSERT_TRUE(saveDisassembly(*st.ui, listing, path));
     EXPECT_EQ(test::readFile(path), listing);
     // No temporary file is left beside it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
@@ -148,14 +148,14 @@ TEST(DisassemblerSave, FailedWriteIsReportedAndKeepsThePreviousFile) {
     test::RecordingUi ui;
     MainState st;
     st.ui = &ui;
-    EXPECT_FALSE(saveDisassembly(st, "X\r\n", dir.file("missing/out.dis")));
+    EXPECT_FALSE(saveDisassembly(*st.ui, "X\r\n", dir.file("missing/out.dis")));
     EXPECT_EQ(ui.log, std::vector<std::string>{"File can't be saved!"});
 
     // A folder that cannot be written to: the old file stays as it was.
     const std::string path = dir.file("keep.dis");
     test::writeFile(path, "previous\r\n");
     ::chmod(dir.path().c_str(), 0500);
-    const bool written = saveDisassembly(st, "new\r\n", path);
+    const bool written = saveDisassembly(*st.ui, "new\r\n", path);
     ::chmod(dir.path().c_str(), 0700);
     if (::geteuid() != 0) {
         EXPECT_FALSE(written);
@@ -179,7 +179,7 @@ TEST(DisassemblerCli, WritesTheListing) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     MainState st;
     eraseProgram(st);
-    EXPECT_EQ(test::readFile(path), disassembleProgram(st));
+    EXPECT_EQ(test::readFile(path), disassembleProgram(st.device, st.image));
 
     const test::CliResult bad = test::runCli({"disasm", dir.file("no/such/dir.dis")});
     EXPECT_EQ(bad.status, 1);

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (std::size_t n = 0; n < layout::kProgramWords; ++n)
         st.image.setProgramWord(
             n, n < words.size() ? splitWord(words[n] & 0x3FFF) : Word{0x7F, st.device.highByteMask});
-    const std::string listing = disassembleProgram(st);
+    const std::string listing = disassembleProgram(st.device, st.image);
     FUZZ_CHECK(listing.starts_with(equ_table()));
     FUZZ_CHECK(listing.ends_with("        END\r\n"));
     FUZZ_CHECK(wholeLines(listing));

@@ -316,7 +316,7 @@ TEST(ProjectCommands, DisassemblyWindowAndItsSavedListing) {
     EXPECT_EQ(window->windowTitle(), "Disassembly");
     EXPECT_TRUE(s.st().disassemblyOpen);
     ASSERT_TRUE(s.form->action("FileSaveAsItem")->isEnabled());
-    const std::string listing = qzr::disassembleProgram(s.st());
+    const std::string listing = qzr::disassembleProgram(s.st().device, s.st().image);
     const QString text = child<QPlainTextEdit>(*window, "Memo1")->toPlainText();
     EXPECT_TRUE(text.contains("        LDWI    012H            ;0000    3A12\n"));
     EXPECT_TRUE(text.contains("        BCR     STATUS,ZF       ;0001    0103\n"));

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/DeviceCommands.h"
+#include "app/InfoSheetCommands.h"
 #include "app/MainState.h"
 #include "info_sheet/InfoSheet.h"
 #include "options/Options.h"
@@ -214,19 +215,20 @@ TEST(InfoSheet, OpeningChecks) {
     st.ui = &ui;
     ASSERT_TRUE(selectDevice(st, "QZR-D10"));
     st.options.optionStatus = 0;
-    EXPECT_FALSE(infoSheetMayOpen(st));  // blank program, whatever the options
+    EXPECT_FALSE(
+        infoSheetMayOpen(st.device, st.image, st.options, *st.ui));  // blank program, whatever the options
     st.image.setProgramWord(5, splitWord(0x1234));
     for (uint8_t status : {1, 2, 3}) {
         st.options.optionStatus = status;
-        EXPECT_FALSE(infoSheetMayOpen(st));
+        EXPECT_FALSE(infoSheetMayOpen(st.device, st.image, st.options, *st.ui));
     }
     st.options.optionStatus = 0;
     st.options.items[5].valueText = "Disable";
-    EXPECT_FALSE(infoSheetMayOpen(st));  // answered No
+    EXPECT_FALSE(infoSheetMayOpen(st.device, st.image, st.options, *st.ui));  // answered No
     ui.answer(true);
-    EXPECT_TRUE(infoSheetMayOpen(st));
+    EXPECT_TRUE(infoSheetMayOpen(st.device, st.image, st.options, *st.ui));
     st.options.items[5].valueText = "Enable";
-    EXPECT_TRUE(infoSheetMayOpen(st));  // not asked
+    EXPECT_TRUE(infoSheetMayOpen(st.device, st.image, st.options, *st.ui));  // not asked
     EXPECT_EQ(ui.log, (std::vector<std::string>{"Data memory are blank or error", "Some options are blank!",
                                                 "Some options are error!", "Some options are blank or error!",
                                                 "? Security is not enabled, continue?",
@@ -272,20 +274,21 @@ TEST(InfoSheet, SaveProposesTheDataFileNameAndAsksBeforeReplacing) {
         };
     };
     const std::string target = dir.file("bell.txt");
-    EXPECT_EQ(SaveProjectInfo(st, s, "d", chooseAs(target)), target);
+    EXPECT_EQ(SaveProjectInfo(*st.ui, st.dataFileName, s, "d", chooseAs(target)), target);
     EXPECT_EQ(proposed, dir.file("bell"));
     EXPECT_EQ(test::readFile(target), SaveInfo(s, "d"));
     EXPECT_TRUE(ui.log.empty());
 
     // "bell.txt" exists now: No saves nothing and asks no file; Yes goes on.
     proposed.clear();
-    EXPECT_EQ(SaveProjectInfo(st, s, "e", chooseAs(target)), std::nullopt);
+    EXPECT_EQ(SaveProjectInfo(*st.ui, st.dataFileName, s, "e", chooseAs(target)), std::nullopt);
     EXPECT_EQ(proposed, "");
     EXPECT_EQ(test::readFile(target), SaveInfo(s, "d"));
     ui.answer(true);
-    EXPECT_EQ(SaveProjectInfo(st, s, "e", chooseAs(target)), target);
+    EXPECT_EQ(SaveProjectInfo(*st.ui, st.dataFileName, s, "e", chooseAs(target)), target);
     EXPECT_EQ(test::readFile(target), SaveInfo(s, "e"));
-    EXPECT_EQ(SaveProjectInfo(st, s, "f", chooseAs(std::nullopt)), std::nullopt);  // cancelled (asked again)
+    EXPECT_EQ(SaveProjectInfo(*st.ui, st.dataFileName, s, "f", chooseAs(std::nullopt)),
+              std::nullopt);  // cancelled (asked again)
     EXPECT_EQ(ui.log,
               (std::vector<std::string>{"? File existed, overwrite it?", "? File existed, overwrite it?",
                                         "? File existed, overwrite it?"}));
@@ -293,7 +296,8 @@ TEST(InfoSheet, SaveProposesTheDataFileNameAndAsksBeforeReplacing) {
     // A name without "." proposes nothing; a file that cannot be written is reported.
     ui.log.clear();
     st.dataFileName = "noext";
-    EXPECT_EQ(SaveProjectInfo(st, s, "d", chooseAs(dir.file("missing/folder/x.txt"))), std::nullopt);
+    EXPECT_EQ(SaveProjectInfo(*st.ui, st.dataFileName, s, "d", chooseAs(dir.file("missing/folder/x.txt"))),
+              std::nullopt);
     EXPECT_EQ(proposed, "");
     EXPECT_EQ(ui.log, std::vector<std::string>{"Error: File can't be saved!"});
 }

@@ -117,7 +117,8 @@ class ProjectWindows : public QObject {
             return;
         }
         const QByteArray text = disassembly_->listing().toLatin1();
-        qzr::saveDisassembly(st_, std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+        qzr::saveDisassembly(*st_.ui,
+                             std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
                              choice->path.toStdString());
     }
 

@@ -25,7 +25,7 @@ TDisassembleForm::TDisassembleForm(MainState& st, QWidget* parent) : QWidget(par
     if (!QFontInfo(mono).fixedPitch()) mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     memo_->setFont(mono);
     // The window shows the listing's lines; the file gets CR LF again when it is saved.
-    QString text = QString::fromLatin1(disassembleProgram(st_));
+    QString text = QString::fromLatin1(disassembleProgram(st_.device, st_.image));
     text.remove('\r');
     if (text.endsWith('\n')) text.chop(1);
     memo_->setPlainText(text);

@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include "app/InfoSheetCommands.h"
 #include "app/MainState.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/LogoForm.h"
@@ -100,7 +101,7 @@ void setInfoSheetPrinterProbe(std::function<bool()> probe) {
 
 void openInfoSheet(TMainForm& form) {
     MainState& st = form.state();
-    if (!infoSheetMayOpen(st)) return;
+    if (!infoSheetMayOpen(st.device, st.image, st.options, *st.ui)) return;
     TInfoForm sheet(st, form.chooser(), &form);
     runModal(sheet);
 }
@@ -331,12 +332,13 @@ void TInfoForm::bbExitClick() {
 void TInfoForm::bbSavePrintClick() {
     const InfoSheet s = sheet();
     if (!checkInfoSheetFields(s, *st_.ui)) return;
-    const auto saved = SaveProjectInfo(st_, s, today(), [this](const std::string& proposed) {
-        const FileDialogRequest request{
-            "Save Customer information data", {"Information data file (*.txt)"}, 1, "txt", qs(proposed)};
-        const auto choice = chooser_.saveFile(this, request);
-        return choice ? std::optional<std::string>(ss(choice->path)) : std::nullopt;
-    });
+    const auto saved =
+        SaveProjectInfo(*st_.ui, st_.dataFileName, s, today(), [this](const std::string& proposed) {
+            const FileDialogRequest request{
+                "Save Customer information data", {"Information data file (*.txt)"}, 1, "txt", qs(proposed)};
+            const auto choice = chooser_.saveFile(this, request);
+            return choice ? std::optional<std::string>(ss(choice->path)) : std::nullopt;
+        });
     PrintProjectInfo(s, saved);
     bbExitClick();
 }
