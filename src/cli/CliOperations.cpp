@@ -1,9 +1,9 @@
 // Writer operations: blank-check, erase, program..., verify, auto, force-write.
 #include <ostream>
 
+#include "app/OperationCommands.h"
+#include "app/OperationSession.h"
 #include "cli/Cli.h"
-#include "operations/OperationDispatch.h"
-#include "operations/OperationSession.h"
 #include "operations/OperationView.h"
 
 namespace qzr::cli {

@@ -1,14 +1,14 @@
 #include "operations/OperationPlan.h"
 
-#include "app/MainState.h"
+#include "device/DeviceCatalogue.h"
 
 namespace qzr {
 
-OperationPlan buildOperationPlan(OperationType type, const MainState& st) {
+OperationPlan buildOperationPlan(OperationType type, const DeviceFields& device, bool programEepromInAuto) {
     OperationPlan p;
-    const bool flash = st.device.isFlash();
+    const bool flash = device.isFlash();
     // EEPROM in auto-program and in verify only for a device that has one, and only when the setting is on.
-    const bool eeprom = st.device.hasEeprom() && st.settings.programEepromInAuto;
+    const bool eeprom = device.hasEeprom() && programEepromInAuto;
     switch (type) {
         case OperationType::BlankCheck:
             p.doBlankCheck = true;

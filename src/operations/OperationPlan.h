@@ -6,7 +6,7 @@
 
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
 
 // Which read step ends the writer sequence (the options verify always ends it when it runs).
 enum class LastStep : int {
@@ -39,8 +39,8 @@ struct OperationPlan {
     friend bool operator==(const OperationPlan&, const OperationPlan&) = default;
 };
 
-// The plan of one run for the current device and settings.
-OperationPlan buildOperationPlan(OperationType type, const MainState& st);
+// The plan of one run for the device and the "Program EEPROM in Auto program mode" setting.
+OperationPlan buildOperationPlan(OperationType type, const DeviceFields& device, bool programEepromInAuto);
 
 // The progress dialog's title of each operation type, as stored ("&&" shows as "&").
 const char* operationTitle(OperationType type);

@@ -8,9 +8,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/MainState.h"
 #include "common/HexText.h"
+#include "options/OptionState.h"
 #include "serial_number/SerialNumber.h"
+#include "writer/LinkState.h"
 
 namespace qzr {
 
@@ -133,15 +134,16 @@ int openPrepared(const std::string& path, off_t& size, std::string& error) {
 
 }  // namespace
 
-ProductionRecord projectRecord(const MainState& st) {
+ProductionRecord projectRecord(std::string_view device, std::string_view dataFile, const OptionState& options,
+                               const SerialNumberState& serial, const LinkState& link) {
     ProductionRecord r;
-    r.device = st.deviceListText;
-    r.dataFile = st.dataFileName;
-    r.memoryChecksum = st.options.memoryChecksumText;
-    r.optionChecksum = st.options.optionChecksumText;
-    r.optionValue = st.options.optionValueText;
-    r.passCount = st.serial.passCountText;
-    const std::string& id = st.link.writerIdText;
+    r.device = device;
+    r.dataFile = dataFile;
+    r.memoryChecksum = options.memoryChecksumText;
+    r.optionChecksum = options.optionChecksumText;
+    r.optionValue = options.optionValueText;
+    r.passCount = serial.passCountText;
+    const std::string& id = link.writerIdText;
     const std::size_t first = id.find_first_not_of(' ');
     r.writer = first == std::string::npos ? std::string() : id.substr(first);
     return r;

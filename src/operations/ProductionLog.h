@@ -7,8 +7,9 @@
 
 namespace qzr {
 
-struct MainState;
+struct OptionState;
 struct SerialNumberState;
+struct LinkState;
 
 // The production record: one CSV line (RFC 4180, UTF-8, CR LF line ends) per chip that a writer
 // operation reached, appended to the file named by OperationState::productionLogPath. A new file starts
@@ -34,7 +35,8 @@ struct ProductionRecord {
 
 // The fields that the state gives: device, data file, checksums, option value, pass count and writer; the
 // others stay empty.
-ProductionRecord projectRecord(const MainState& st);
+ProductionRecord projectRecord(std::string_view device, std::string_view dataFile, const OptionState& options,
+                               const SerialNumberState& serial, const LinkState& link);
 
 // The serial number as hex digits, most significant byte first, without blanks ("05", "0012FE").
 std::string serialNumberHex(const SerialNumberState& serial);

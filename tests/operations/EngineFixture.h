@@ -9,7 +9,7 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "operations/OperationEngine.h"
+#include "app/OperationEngine.h"
 #include "operations/OperationView.h"
 #include "options/Options.h"
 #include "support/RecordingUi.h"

@@ -2,7 +2,7 @@
 #include <functional>
 
 #include "EngineFixture.h"
-#include "operations/OperationDispatch.h"
+#include "app/OperationCommands.h"
 #include "support/TestFiles.h"
 
 namespace qzr::test {

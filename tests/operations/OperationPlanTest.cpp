@@ -2,7 +2,7 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "operations/OperationDispatch.h"
+#include "app/OperationCommands.h"
 #include "operations/OperationPlan.h"
 #include "operations/OperationView.h"
 #include "support/RecordingUi.h"
@@ -23,7 +23,7 @@ OperationPlan planFor(const char* device, OperationType type, bool eepromInAuto 
     MainState st;
     EXPECT_TRUE(selectDevice(st, device));
     st.settings.programEepromInAuto = eepromInAuto;
-    return buildOperationPlan(type, st);
+    return buildOperationPlan(type, st.device, st.settings.programEepromInAuto);
 }
 
 TEST(OperationPlan, StepsOfEveryTypeForAnOtpDevice) {

@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "EngineFixture.h"
-#include "operations/OperationSession.h"
+#include "app/OperationSession.h"
 #include "operations/ProductionLog.h"
 #include "serial_number/QtpFile.h"
 #include "support/TestFiles.h"

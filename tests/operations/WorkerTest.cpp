@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "EngineFixture.h"
-#include "operations/OperationSession.h"
+#include "app/OperationSession.h"
 
 namespace qzr::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "app/OperationSession.h"
 #include "app/ui/UiCallQueue.h"
-#include "operations/OperationSession.h"
 #include "operations/OperationView.h"
 
 class QLabel;

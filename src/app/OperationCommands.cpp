@@ -1,4 +1,4 @@
-#include "operations/OperationDispatch.h"
+#include "app/OperationCommands.h"
 
 #include <array>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "operations/OperationEngine.h"
+#include "app/OperationEngine.h"
 #include "operations/OperationView.h"
 
 namespace qzr {

@@ -1,4 +1,4 @@
-#include "operations/OperationSession.h"
+#include "app/OperationSession.h"
 
 #include <utility>
 

@@ -1,12 +1,12 @@
-#include "operations/OperationEngine.h"
+#include "app/OperationEngine.h"
 
 #include <algorithm>
 #include <ctime>
 
 #include "app/MainState.h"
-#include "device/DeviceCatalogue.h"
+#include "app/OperationCommands.h"
 #include "common/HexText.h"
-#include "operations/OperationDispatch.h"
+#include "device/DeviceCatalogue.h"
 #include "operations/ProductionLog.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
@@ -214,7 +214,7 @@ RunOutcome OperationEngine::record(RunOutcome outcome) {
 RunOutcome OperationEngine::runSteps() {
     const OperationType type = st_.operation.operationType;
     say(ViewLine::Title, operationTitle(type));
-    plan_ = buildOperationPlan(type, st_);
+    plan_ = buildOperationPlan(type, st_.device, st_.settings.programEepromInAuto);
     runStart_ = ticks();
 
     const Precheck pre = prechecks();
@@ -316,7 +316,7 @@ OperationEngine::Precheck OperationEngine::prechecks() {
     recording_ = !log.empty();
     if (recording_) {
         // What goes to this chip, before the completion moves on to the next number.
-        record_ = projectRecord(st_);
+        record_ = projectRecord(st_.deviceListText, st_.dataFileName, st_.options, st_.serial, st_.link);
         record_.operation = displayText(operationTitle(st_.operation.operationType));
         if (sn.serialMode && plan_.isAuto) {
             record_.serialNumber = serialNumberHex(sn);
