@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/FileIo.h"
+#include "common/HexRecord.h"
 #include "common/UserInterface.h"
 #include "device/DeviceCatalogue.h"
 #include "image/DataLoad.h"
@@ -12,36 +13,8 @@ namespace qzr {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-char* putHexByte(char* out, uint32_t v) {
-    out[0] = kHexDigits[(v >> 4) & 0xF];
-    out[1] = kHexDigits[v & 0xF];
-    return out + 2;
-}
-
-// One data record: ":" count, address, type 00, the data bytes and the checksum, then CR LF. Returns the
-// end of what was written.
-char* putRecord(char* out, uint32_t address, const uint8_t* data, std::size_t count) {
-    uint32_t sum = static_cast<uint32_t>(count) + (address >> 8) + (address & 0xFF);
-    *out++ = ':';
-    out = putHexByte(out, static_cast<uint32_t>(count));
-    out = putHexByte(out, address >> 8);
-    out = putHexByte(out, address & 0xFF);
-    *out++ = '0';
-    *out++ = '0';
-    for (std::size_t i = 0; i < count; ++i) {
-        out = putHexByte(out, data[i]);
-        sum += data[i];
-    }
-    out = putHexByte(out, (256 - sum % 256) % 256);
-    *out++ = '\r';
-    *out++ = '\n';
-    return out;
-}
-
 // The longest text a record can take: 11 characters around at most 16 data bytes of 2 characters each.
-constexpr std::size_t kMaxRecordChars = 11 + 2 * 16 + 2;
+constexpr std::size_t kMaxRecordChars = hexRecordChars(16);
 
 }  // namespace
 
@@ -86,7 +59,7 @@ std::string buildHexText(std::span<const uint8_t> outputImage) {
     for (std::size_t j = 0; j + 1 < outputImage.size(); j += 2) {
         const bool empty = image[j] == 0xFF && image[j + 1] == 0xFF;
         if (count > 0 && (j % 16 == 0 || empty)) {
-            out = putRecord(out, address, record, count);
+            out = putHexRecord(out, static_cast<uint16_t>(address), std::span<const uint8_t>(record, count));
             count = 0;
         }
         if (!empty) {
@@ -95,7 +68,8 @@ std::string buildHexText(std::span<const uint8_t> outputImage) {
             record[count++] = image[j + 1];
         }
     }
-    if (count > 0) out = putRecord(out, address, record, count);
+    if (count > 0)
+        out = putHexRecord(out, static_cast<uint16_t>(address), std::span<const uint8_t>(record, count));
     static constexpr char kEndRecord[] = ":00000001FF\r\n";
     out = std::copy_n(kEndRecord, sizeof kEndRecord - 1, out);
     text.resize(static_cast<std::size_t>(out - text.data()));

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "common/FileIo.h"
+#include "common/HexRecord.h"
 #include "common/HexText.h"
 
 namespace qzr {
@@ -79,23 +80,14 @@ std::string qtpRecord(const SerialNumberState& serial) {
     const bool eeprom = serial.target == SerialTarget::Eeprom;
     const uint32_t address = (serial.startAddress + (eeprom ? kEepromRecordBase : 0)) & 0xFFFF;
     const uint8_t marker = eeprom ? kEepromMarker : kProgramMarker;
-    std::string record = ":";
-    uint32_t sum = 0;
-    const auto put = [&](uint8_t b) {
-        appendHexByte(record, b);
-        sum += b;
-    };
-    put(static_cast<uint8_t>(2 * n));
-    put(static_cast<uint8_t>(address >> 8));
-    put(static_cast<uint8_t>(address & 0xFF));
-    put(0x00);
+    std::array<uint8_t, 2 * kMaxSerialBytes> data{};
     for (int j = 0; j < n; ++j) {
         const int k = serial.byteOrder == SerialByteOrder::MsbFirst ? n - 1 - j : j;
-        put(serial.number[static_cast<std::size_t>(k)]);
-        put(marker);
+        data[static_cast<std::size_t>(2 * j)] = serial.number[static_cast<std::size_t>(k)];
+        data[static_cast<std::size_t>(2 * j + 1)] = marker;
     }
-    appendHexByte(record, static_cast<uint8_t>((0x100 - (sum & 0xFF)) & 0xFF));
-    record += "\r\n";
+    const std::string record =
+        hexRecord(static_cast<uint16_t>(address), std::span(data).first(static_cast<std::size_t>(2 * n)));
     return record;
 }
 
