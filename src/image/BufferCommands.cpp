@@ -40,7 +40,7 @@ void ClearBuffer(MainState& st) {
     st.dataFileName.clear();
     st.dataFileDamaged = false;
     if (st.firstShowDone) st.views->recreateProgramWindow();
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.disassemblyOpen = false;
     st.views->closeDisassembly();
 }
@@ -56,7 +56,7 @@ void ClearEepromBuffer(MainState& st) {
     std::fill(eeprom.begin(), eeprom.begin() + layout::kEepromClearBytes, 0);
     if (st.device.hasEeprom()) st.views->recreateEepromWindow(true);
     // The EEPROM bytes enter the "w/OPTIONs+EE:" checksum, which must not go on showing the old data.
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
 }
 
 FillDialogTexts fillDialogDefaults(MainState& st, bool eeprom) {
@@ -80,7 +80,7 @@ bool FillDataBuffer(MainState& st, const FillDialogTexts& texts) {
                      static_cast<uint8_t>((st.fill.fillData >> 7) & st.device.highByteMask)};
         for (uint32_t a = st.fill.fillStart; a <= st.fill.fillEnd; ++a) st.image.setProgramWord(a, w);
     }
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.views->reloadProgramWindow();
     st.disassemblyOpen = false;
     st.views->closeDisassembly();
@@ -95,7 +95,7 @@ bool FillEepromBuffer(MainState& st, const FillDialogTexts& texts) {
         st.image.setEepromByte(a, static_cast<uint8_t>(st.fill.fillData & 0xFF));
     }
     st.views->recreateEepromWindow(true);
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     return true;
 }
 

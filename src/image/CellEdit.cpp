@@ -71,7 +71,8 @@ bool editProgramWord(MainState& st, std::size_t word, std::string_view cellText,
     if (result <= 0x3FFF && word < layout::kProgramWords && cellText == programCellText(st.image, word)) {
         written = st.image.setProgramWord(word, splitWord(result));
     }
-    CalChecksum(st);  // refreshes the checksum labels too
+    CalChecksum(st.options, st.optionBytes, st.device, st.image,
+                *st.views);  // refreshes the checksum labels too
     return written;
 }
 
@@ -80,7 +81,7 @@ bool editEepromByte(MainState& st, std::size_t index, std::string_view cellText,
     if (result < 256 && index < layout::kEepromBytes && cellText == eepromCellText(st.image, index)) {
         written = st.image.setEepromByte(index, static_cast<uint8_t>(result));
     }
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     return written;
 }
 

@@ -173,7 +173,7 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
         ++configLoadDepth;
         const bool ok = loadConfigurationFile(st, fileName);
         --configLoadDepth;
-        if (ok) SerialModeOff(st, false);
+        if (ok) SerialModeOff(st.serial, *st.views, false);
         return ok;
     }
 
@@ -217,7 +217,7 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
             return false;
     }
 
-    SerialModeOff(st, false);
+    SerialModeOff(st.serial, *st.views, false);
     if (core3 && !elevenBitWords(st, *work)) {
         st.ui->message("It is not 11-bit instructions !");
         return false;
@@ -258,7 +258,7 @@ void UpdateScreen(MainState& st) {
     st.views->recreateIdWindow();
     st.views->recreateProgramWindow();
     st.views->recreateEepromWindow(st.device.hasEeprom());
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
 }
 
 bool FileOpen1Execute(MainState& st, const std::optional<std::string>& chosenFile) {
@@ -283,9 +283,9 @@ bool FileOpen1Execute(MainState& st, const std::optional<std::string>& chosenFil
     }
     st.disassemblyOpen = false;
     st.views->closeDisassembly();
-    SerialModeOff(st, true);
-    ResetPassCount(st);
-    CalChecksum(st);
+    SerialModeOff(st.serial, *st.views, true);
+    ResetPassCount(st.serial, *st.views);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     return chosenFile.has_value();
 }
 

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "app/MainState.h"
+#include "app/OptionCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/MainFormCommands.h"
