@@ -100,7 +100,7 @@ uint32_t serialEepromCapacity(const DeviceFields& device);
 
 // ---------------------------------------------------------------------------------------------------------
 // The dialog "Serial No." as core rules: the GUI (and the command line) keep the field texts here, apply
-// the typing and leaving rules and call the buttons.
+// the typing and leaving rules and call the buttons (app/SerialNumberCommands.h, app/QtpCommands.h).
 // ---------------------------------------------------------------------------------------------------------
 
 struct SerialNoFields {
