@@ -71,7 +71,8 @@ BENCHMARK(BM_SaveFullMhx)->Unit(benchmark::kMicrosecond);
 
 void BM_CalChecksum(benchmark::State& state) {
     auto& f = fixture();
-    for (auto _ : state) qzr::CalChecksum(f.st);
+    for (auto _ : state)
+        qzr::CalChecksum(f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views);
 }
 BENCHMARK(BM_CalChecksum)->Unit(benchmark::kMicrosecond);
 

@@ -65,7 +65,7 @@ void prepareProject(qzr::MainState& st) {
     for (std::size_t w = 0; w < static_cast<std::size_t>(st.device.programWordCount()); ++w)
         st.image.setProgramWord(w, qzr::splitWord(0x2000 + (w * 7 & 0x7FF)));
     st.optionBytes = {0x03, 0x7F, 0x7F, 0x7F};
-    qzr::CalChecksum(st);
+    qzr::CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.options.optionStatus = 0;
     st.operation.operationType = qzr::OperationType::AutoProgram;
 }

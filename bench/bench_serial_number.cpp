@@ -37,7 +37,7 @@ void BM_ReadQtpFileMostParts(benchmark::State& state) {
         st.serial.qtpReadOffset = 0;
         long numbers = 0;
         for (;;) {
-            qzr::ReadSerialData(st);
+            qzr::ReadSerialData(st.serial, st.device, *st.ui);
             if (st.serial.qtpNoNumber) break;
             ++numbers;
         }

@@ -41,7 +41,7 @@ void ClearBuffer(MainState& st) {
     st.dataFileName.clear();
     st.dataFileDamaged = false;
     if (st.firstShowDone) st.views->recreateProgramWindow();
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.disassemblyOpen = false;
     st.views->closeDisassembly();
 }
@@ -57,7 +57,7 @@ void ClearEepromBuffer(MainState& st) {
     std::fill(eeprom.begin(), eeprom.begin() + layout::kEepromClearBytes, 0);
     if (st.device.hasEeprom()) st.views->recreateEepromWindow(true);
     // The EEPROM bytes enter the "w/OPTIONs+EE:" checksum, which must not go on showing the old data.
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
 }
 
 FillDialogTexts fillDialogDefaults(MainState& st, bool eeprom) {
@@ -81,7 +81,7 @@ bool FillDataBuffer(MainState& st, const FillDialogTexts& texts) {
                      static_cast<uint8_t>((st.fill.fillData >> 7) & st.device.highByteMask)};
         for (uint32_t a = st.fill.fillStart; a <= st.fill.fillEnd; ++a) st.image.setProgramWord(a, w);
     }
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.views->reloadProgramWindow();
     st.disassemblyOpen = false;
     st.views->closeDisassembly();
@@ -96,7 +96,7 @@ bool FillEepromBuffer(MainState& st, const FillDialogTexts& texts) {
         st.image.setEepromByte(a, static_cast<uint8_t>(st.fill.fillData & 0xFF));
     }
     st.views->recreateEepromWindow(true);
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     return true;
 }
 
@@ -105,7 +105,8 @@ bool editProgramWord(MainState& st, std::size_t word, std::string_view cellText,
     if (result <= 0x3FFF && word < layout::kProgramWords && cellText == programCellText(st.image, word)) {
         written = st.image.setProgramWord(word, splitWord(result));
     }
-    CalChecksum(st);  // refreshes the checksum labels too
+    CalChecksum(st.options, st.optionBytes, st.device, st.image,
+                *st.views);  // refreshes the checksum labels too
     return written;
 }
 
@@ -114,7 +115,7 @@ bool editEepromByte(MainState& st, std::size_t index, std::string_view cellText,
     if (result < 256 && index < layout::kEepromBytes && cellText == eepromCellText(st.image, index)) {
         written = st.image.setEepromByte(index, static_cast<uint8_t>(result));
     }
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     return written;
 }
 

@@ -40,7 +40,7 @@ void apply(MainState& st, const CfgValues& v) {
     s.increment = v.increment;
     s.mode = static_cast<SerialKind>(v.kind);
     s.byteOrder = static_cast<SerialByteOrder>(v.byteOrder);
-    ShowSerialNo(st);
+    ShowSerialNo(st.serial, *st.views);
 
     st.optionBytes[0] = v.optionBytes[0];
     st.optionBytes[1] = v.optionBytes[1];
@@ -128,9 +128,9 @@ bool LoadCfg(MainState& st, std::string_view content) {
         fileDataError(st);
         return false;
     }
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     if (!LoadProgramMemory(st, name)) return false;
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     if (st.firstShowDone) UpdateScreen(st);
     return true;
 }
@@ -187,7 +187,7 @@ bool loadStartupConfig(MainState& st, const std::string& directory) {
     const std::string path = (std::filesystem::path(directory) / kDefaultConfigName).string();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
-        UpdateOption(st);
+        UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
         return false;
     }
     st.configPath = path;

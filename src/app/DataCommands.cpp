@@ -34,15 +34,15 @@ bool LoadProgramMemory(MainState& st, const std::string& fileName) {
             return false;
         case DataLoadOutcome::configuration:
             loadConfigurationFile(st, fileName);
-            SerialModeOff(st, false);
+            SerialModeOff(st.serial, *st.views, false);
             return true;
         case DataLoadOutcome::refusedAfterReading:
-            SerialModeOff(st, false);
+            SerialModeOff(st.serial, *st.views, false);
             return false;
         case DataLoadOutcome::taken:
             break;
     }
-    SerialModeOff(st, false);
+    SerialModeOff(st.serial, *st.views, false);
     st.dataFileDamaged = loaded.damaged;
     st.damagedDataAccepted = false;
     return true;
@@ -77,7 +77,7 @@ void UpdateScreen(MainState& st) {
     st.views->recreateIdWindow();
     st.views->recreateProgramWindow();
     st.views->recreateEepromWindow(st.device.hasEeprom());
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
 }
 
 bool FileOpen1Execute(MainState& st, const std::optional<std::string>& chosenFile) {
@@ -102,9 +102,9 @@ bool FileOpen1Execute(MainState& st, const std::optional<std::string>& chosenFil
     }
     st.disassemblyOpen = false;
     st.views->closeDisassembly();
-    SerialModeOff(st, true);
-    ResetPassCount(st);
-    CalChecksum(st);
+    SerialModeOff(st.serial, *st.views, true);
+    ResetPassCount(st.serial, *st.views);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     return chosenFile.has_value();
 }
 

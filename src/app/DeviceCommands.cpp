@@ -26,7 +26,7 @@ void ResetData(MainState& st) {
     if (!st.settings.keepOptions) st.optionBytes.fill(0x7F);
     st.serial.serialMode = false;
     CloseQtpFile(st.serial);
-    ResetPassCount(st);
+    ResetPassCount(st.serial, *st.views);
     const Word blank{0x7F, st.device.highByteMask};
     for (std::size_t n = 0; n < layout::kIdBytes / 2; ++n) st.image.setIdWord(n, blank);
     auto eeprom = st.image.eepromArea();
@@ -35,7 +35,7 @@ void ResetData(MainState& st) {
     st.views->refreshDeviceCommands();
     st.views->recreateEepromWindow(st.device.hasEeprom());
     ClearBuffer(st);
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     st.info.clearAllButCustomer();
 }
 

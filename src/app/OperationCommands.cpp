@@ -86,7 +86,7 @@ bool dispatchOperation(MainState& st, OperationType type) {
         case OperationType::AutoProgramNoBlankCheck:
             return CheckResetAddr(st);
         case OperationType::OverWrite:
-            SerialModeOff(st, false);
+            SerialModeOff(st.serial, *st.views, false);
             return true;
         default:
             return true;

@@ -258,14 +258,15 @@ OperationEngine::Precheck OperationEngine::prechecks() {
     // The serial number goes into RTWI words of program memory: each of them must still be one.
     if (sn.serialMode && plan_.isAuto && sn.target == SerialTarget::ProgramMemory) {
         for (int i = 0; i < serialByteCount(sn); ++i) {
-            if (!isRtwiWord(st_, sn.startAddress + static_cast<uint32_t>(i))) {
+            if (!isRtwiWord(st_.image, sn.startAddress + static_cast<uint32_t>(i))) {
                 failShown(ViewLine::Data, "The program memory is not 'RTWI'", false);
                 return Precheck::Failed;
             }
         }
     }
     // A number that cannot be placed whole (it would lie outside the device) must not go to a chip.
-    if (!SerialNo2Memory(st_) && plan_.isAuto) {
+    if (!SerialNo2Memory(st_.serial, st_.options, st_.optionBytes, st_.device, st_.image, *st_.views) &&
+        plan_.isAuto) {
         failShown(ViewLine::Data,
                   sn.target == SerialTarget::Eeprom ? "Serial no located beyond EEPROM memory size"
                                                     : "Serial no located beyond program memory size",
@@ -417,7 +418,7 @@ bool OperationEngine::programId() {
         failStatus(line, r, "Connect timeout!!", "Writer error!!");
         return false;
     }
-    GetIdChecksum(st_);
+    GetIdChecksum(st_.options, st_.device, st_.image);
     const int w = writeData(wordsOfHeader() * 2 + 2);
     if (w == lrWriteDone) return true;
     if (w == lrWriteFail) {
@@ -442,7 +443,7 @@ bool OperationEngine::verifyId() {
         failStatus(line, r, "Connect Timeout!!", "Writer error!!");
         return false;
     }
-    const int v = VerifyIdChecksum(st_);
+    const int v = VerifyIdChecksum(st_.options, st_.device, st_.image);
     if (v >= 1 && v <= 3) {
         static const char* const kTexts[] = {"", "ID verify fail!!", "Checksum verify fail!!",
                                              "ID && checksum verify fail!!"};
@@ -672,17 +673,18 @@ RunOutcome OperationEngine::complete() {
     if (stopped()) return RunOutcome::Stopped;
     const OperationType type = st_.operation.operationType;
     if (type == OperationType::AutoProgram || type == OperationType::AutoProgramNoBlankCheck)
-        IncrementPassCount(st_);
+        IncrementPassCount(st_.serial, *st_.views);
     if (st_.serial.serialMode && plan_.isAuto) {
         // The next number: from the QTP file, or computed. A used-up file ends serial-number mode.
-        if (!SerialNoAfterGoodRun(st_)) {
+        if (!SerialNoAfterGoodRun(st_.serial, st_.operation.qtpSimulation, st_.options, st_.optionBytes,
+                                  st_.device, st_.image, *st_.ui, *st_.views)) {
             show(ViewLine::Qtp, "QTP programming finished!");
             if (!stopped()) view_.setContinueEnabled(false);
             finish(false);
             return RunOutcome::QtpFinished;
         }
     } else {
-        SerialNo2Memory(st_);
+        SerialNo2Memory(st_.serial, st_.options, st_.optionBytes, st_.device, st_.image, *st_.views);
     }
     if (st_.operation.flashTestRepeat && !stopped()) {
         if (recording_)

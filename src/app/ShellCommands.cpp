@@ -21,7 +21,7 @@ void FirstShow(MainState& st) {
     st.views->recreateEepromWindow(st.device.hasEeprom());
     st.views->recreateProgramWindow();
     st.firstShowDone = true;
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     st.views->refreshSelections();
 }
 

@@ -196,7 +196,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     CliUserInterface ui(out, options.yes);
     st.ui = &ui;
     st.firstShowDone = true;  // a load from the command line happens after start-up
-    UpdateOption(st);         // start-up without "Default.cfg": the option display and checksums
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui,
+                 *st.views);  // start-up without "Default.cfg": the option display and checksums
     Context ctx{st, options, out, err, terminal};
 
     if (options.device) {

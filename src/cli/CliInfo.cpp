@@ -23,8 +23,8 @@ int showInfo(Context& ctx) {
         if (st.device.optionItemSelector[k] == 0) continue;
         out << o.items[k].caption << ' ' << o.items[k].valueText << '\n';
     }
-    out << "ID: " << idText(st, kIdModeHex) << '\n';
-    out << "Checksum in IC: " << idChecksumText(st, kIdModeHex) << '\n';
+    out << "ID: " << idText(st.image, kIdModeHex) << '\n';
+    out << "Checksum in IC: " << idChecksumText(st.device, st.image, kIdModeHex) << '\n';
     out << "Serial No.: " << serialModeLabel(st.serial) << ' ' << serialNumberText(st.serial) << '\n';
     out << "Pass count: " << st.serial.passCountText << '\n';
     out << std::flush;

@@ -1,6 +1,8 @@
 // Serial-number commands: serial, write-qtp, load-qtp.
 #include <algorithm>
 
+#include "app/QtpCommands.h"
+#include "app/SerialNumberCommands.h"
 #include "cli/Cli.h"
 #include "serial_number/QtpFile.h"
 #include "serial_number/SerialNumber.h"

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdio>
 
-#include "app/MainState.h"
 #include "common/HexText.h"
 #include "options/Options.h"
 
@@ -30,8 +29,8 @@ char shown(uint8_t b) {
 
 }  // namespace
 
-std::string idText(const MainState& st, int mode) {
-    const auto id = st.image.idArea().first(kIdTextBytes);
+std::string idText(const MemoryImage& image, int mode) {
+    const auto id = image.idArea().first(kIdTextBytes);
     if (mode == kIdModeHex) return hexByteList(id);
     std::string text;
     for (uint8_t b : id) {
@@ -41,16 +40,16 @@ std::string idText(const MainState& st, int mode) {
     return text;
 }
 
-std::string idChecksumText(const MainState& st, int mode) {
-    const auto sum = st.image.idArea().subspan(kChecksumByte, 4);
+std::string idChecksumText(const DeviceFields& device, const MemoryImage& image, int mode) {
+    const auto sum = image.idArea().subspan(kChecksumByte, 4);
     if (mode == kIdModeHex) return hexByteList(sum);
-    const uint8_t hbm = st.device.highByteMask;
+    const uint8_t hbm = device.highByteMask;
     if (sum[0] == 0x7F && sum[1] == hbm && sum[2] == 0x7F && sum[3] == hbm) return "Blank";
     std::string text;
     for (std::size_t w = 0; w < 2; ++w) {
         text += shown(sum[2 * w]);
         const uint8_t high = sum[2 * w + 1];
-        if (st.device.coreType == 3) {
+        if (device.coreType == 3) {
             char buf[4];
             std::snprintf(buf, sizeof buf, "%X", high);
             text += buf;
@@ -61,21 +60,22 @@ std::string idChecksumText(const MainState& st, int mode) {
     return text;
 }
 
-void IDLabelShow(MainState& st) {
-    st.options.idText = idText(st, st.options.idDisplayMode);
-    st.options.idChecksumText = idChecksumText(st, st.options.idDisplayMode);
-    st.views->refreshIdDisplay();
+void IDLabelShow(OptionState& options, const DeviceFields& device, const MemoryImage& image,
+                 ViewHooks& views) {
+    options.idText = idText(image, options.idDisplayMode);
+    options.idChecksumText = idChecksumText(device, image, options.idDisplayMode);
+    views.refreshIdDisplay();
 }
 
-std::string idEditorText(const MainState& st, int mode) {
-    std::string text = idText(st, mode);
+std::string idEditorText(const MemoryImage& image, int mode) {
+    std::string text = idText(image, mode);
     if (mode != kIdModeHex && text.size() > kIdTextBytes) text.resize(kIdTextBytes);
     return text;
 }
 
-void applyIdEditorText(MainState& st, std::string_view text, int mode) {
-    const uint8_t hbm = st.device.highByteMask;
-    auto id = st.image.idArea();
+void storeIdEditorText(MemoryImage& image, const DeviceFields& device, std::string_view text, int mode) {
+    const uint8_t hbm = device.highByteMask;
+    auto id = image.idArea();
     for (std::size_t i = 0; i < kIdTextBytes; ++i) {
         const uint8_t mask = (i % 2 == 0) ? 0x7F : hbm;
         uint8_t value;
@@ -90,15 +90,14 @@ void applyIdEditorText(MainState& st, std::string_view text, int mode) {
         }
         id[i] = value & mask;
     }
-    IDLabelShow(st);
 }
 
-void GetIdChecksum(MainState& st) {
-    const bool core3 = st.device.coreType == 3;
-    const auto id = st.image.idArea();
-    auto t = st.image.transferArea();
+void GetIdChecksum(const OptionState& options, const DeviceFields& device, MemoryImage& image) {
+    const bool core3 = device.coreType == 3;
+    const auto id = image.idArea();
+    auto t = image.transferArea();
     for (std::size_t i = 0; i < id.size(); ++i) t[i] = (core3 && i % 2 == 1) ? (id[i] | 0x70) : id[i];
-    const std::string c = memoryChecksumDigits(st);
+    const std::string c = memoryChecksumDigits(options, device, image);
     t[12] = static_cast<uint8_t>(c[0]);
     t[14] = static_cast<uint8_t>(c[2]);
     if (core3) {
@@ -110,18 +109,18 @@ void GetIdChecksum(MainState& st) {
     }
 }
 
-int VerifyIdChecksum(const MainState& st) {
-    const bool core3 = st.device.coreType == 3;
-    const uint8_t hbm = st.device.highByteMask;
-    const auto id = st.image.idArea();
-    const auto t = st.image.transferArea();
+int VerifyIdChecksum(const OptionState& options, const DeviceFields& device, const MemoryImage& image) {
+    const bool core3 = device.coreType == 3;
+    const uint8_t hbm = device.highByteMask;
+    const auto id = image.idArea();
+    const auto t = image.transferArea();
     int result = 0;
     for (std::size_t i = 0; i < kIdTextBytes; i += 2) {
         // The chip keeps only the bits of the high half, so the buffer's is compared under the same mask
         // (Clear ID leaves 0x7F there even on an 11-bit core).
         if (t[i] != id[i] || (t[i + 1] & hbm) != (id[i + 1] & hbm)) result |= 1;
     }
-    const std::string c = memoryChecksumDigits(st);
+    const std::string c = memoryChecksumDigits(options, device, image);
     auto highDiffers = [&](uint8_t chip, char digit) {
         return core3 ? (chip & 0x0F) != digitValue(digit) : chip != static_cast<uint8_t>(digit);
     };
@@ -132,8 +131,9 @@ int VerifyIdChecksum(const MainState& st) {
     return result;
 }
 
-IdExtendedView idExtendedView(const MainState& st) {
-    const auto id = st.image.idArea();
+IdExtendedView idExtendedView(const OptionState& options, const std::array<uint8_t, 4>& optionBytes,
+                              const MemoryImage& image) {
+    const auto id = image.idArea();
     IdExtendedView v;
     v.writerId = hexDigits(id[16], 2);
     v.writerModel = hexDigits(id[24], 2);
@@ -143,10 +143,10 @@ IdExtendedView idExtendedView(const MainState& st) {
     v.gangWriterVersion = hexDigits(id[21], 2);
     v.dump = hexByteList(id.subspan(16, 16));
     std::array<uint8_t, 8> user{};
-    std::copy(st.optionBytes.begin(), st.optionBytes.end(), user.begin());
-    std::copy(st.options.readOptionBytes.begin(), st.options.readOptionBytes.end(), user.begin() + 4);
+    std::copy(optionBytes.begin(), optionBytes.end(), user.begin());
+    std::copy(options.readOptionBytes.begin(), options.readOptionBytes.end(), user.begin() + 4);
     v.userOption = hexByteList(user);
-    const auto aux = st.image.auxArea();
+    const auto aux = image.auxArea();
     v.bodyOption0 = hexByteList(aux.first(8));
     v.bodyOption1 = hexByteList(aux.subspan(8, 8));
     return v;

@@ -1,40 +1,46 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace qzr {
+#include "common/ViewHooks.h"
+#include "device/DeviceCatalogue.h"
+#include "image/MemoryImage.h"
+#include "options/OptionState.h"
 
-struct MainState;
+namespace qzr {
 
 // The ID text of the ID window: image bytes 0..11 as hexadecimal bytes (HEX mode) or as characters up to the
 // first zero byte (ASCII mode).
-std::string idText(const MainState& st, int mode);
+std::string idText(const MemoryImage& image, int mode);
 
 // The ID-checksum text: image bytes 12..15 as hexadecimal bytes (HEX mode); in ASCII mode "Blank" for blank
 // words, otherwise each word's halves as characters (core type 3: the high half as a hexadecimal digit).
-std::string idChecksumText(const MainState& st, int mode);
+std::string idChecksumText(const DeviceFields& device, const MemoryImage& image, int mode);
 
 // IDLabelShow: builds both texts in the current display mode and copies them to the main window's ID group
 // and "Checksum in IC:".
-void IDLabelShow(MainState& st);
+void IDLabelShow(OptionState& options, const DeviceFields& device, const MemoryImage& image,
+                 ViewHooks& views);
 
 // The ID editor's starting text: HEX mode the 12 bytes as "XX XX ... XX" (35 characters), ASCII mode the ID
 // text cut to 12 characters.
-std::string idEditorText(const MainState& st, int mode);
+std::string idEditorText(const MemoryImage& image, int mode);
 
-// The ID editor's OK: stores the edited text as ID bytes 0..11 (HEX mode: pairs at positions 3i, 3i+1, any
-// other or missing character counts as F; ASCII mode: one character per byte, the rest blank), each low half
-// masked with 0x7F and each high half with highByteMask; then redraws the ID texts.
-void applyIdEditorText(MainState& st, std::string_view text, int mode);
+// Stores the ID editor's text as ID bytes 0..11 (HEX mode: pairs at positions 3i, 3i+1, any other or missing
+// character counts as F; ASCII mode: one character per byte, the rest blank), each low half masked with 0x7F
+// and each high half with highByteMask.
+void storeIdEditorText(MemoryImage& image, const DeviceFields& device, std::string_view text, int mode);
 
 // Prepares the ID words for "Program ID and Checksum": ID bytes 0..31 into the transfer area (core type 3:
 // 0x70 ORed into every high half) with the memory-checksum digits in bytes 12..15.
-void GetIdChecksum(MainState& st);
+void GetIdChecksum(const OptionState& options, const DeviceFields& device, MemoryImage& image);
 
 // Compares the ID words read back into the transfer area: bit 0 the ID differs, bit 1 the checksum differs
 // from the memory-checksum text.
-int VerifyIdChecksum(const MainState& st);
+int VerifyIdChecksum(const OptionState& options, const DeviceFields& device, const MemoryImage& image);
 
 // The extended rows of the ID window.
 struct IdExtendedView {
@@ -49,6 +55,7 @@ struct IdExtendedView {
     std::string bodyOption0;  // "Body option (00h-03h):" image bytes 32..39
     std::string bodyOption1;  // "Body option (10h-13h):" image bytes 40..47
 };
-IdExtendedView idExtendedView(const MainState& st);
+IdExtendedView idExtendedView(const OptionState& options, const std::array<uint8_t, 4>& optionBytes,
+                              const MemoryImage& image);
 
 }  // namespace qzr

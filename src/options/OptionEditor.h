@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-namespace qzr {
+#include "common/UserInterface.h"
+#include "device/DeviceCatalogue.h"
+#include "options/OptionState.h"
 
-struct MainState;
+namespace qzr {
 
 // One item of the "Edit OPTION" dialog: a caption control and a combo box.
 struct OptionEditorItem {
@@ -21,8 +23,10 @@ struct OptionEditorItem {
 // reaches the main window before accept().
 class OptionEditor {
   public:
-    // FormShow: the working value from the option bytes and every item's list and selection.
-    explicit OptionEditor(MainState& st);
+    // FormShow: the working value from the option bytes and every item's list and selection. The option
+    // lookups go through `options` (its last lookup result) and show their failures through `ui`.
+    OptionEditor(std::array<uint8_t, 4>& optionBytes, bool& optionsChanged, OptionState& options,
+                 const DeviceFields& device, UserInterface& ui);
 
     const std::array<OptionEditorItem, 13>& items() const { return items_; }
     uint32_t workingValue() const { return value_; }
@@ -35,13 +39,13 @@ class OptionEditor {
     void accept();
 
   private:
-    MainState& st_;
+    std::array<uint8_t, 4>& optionBytes_;
+    bool& optionsChanged_;
+    OptionState& options_;
+    const DeviceFields& device_;
+    UserInterface& ui_;
     uint32_t value_ = 0;
     std::array<OptionEditorItem, 13> items_;
 };
-
-// EditOPTIONClick after the dialog closed: when the editor changed the options, UpdateOption and the flag
-// cleared.
-void finishOptionEditor(MainState& st);
 
 }  // namespace qzr

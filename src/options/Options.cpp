@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/MainState.h"
 #include "common/HexText.h"
 
 namespace qzr {
@@ -36,25 +35,25 @@ const OptionEntry* findOptionEntry(const std::array<uint8_t, 13>& selectors, int
     return &list[at];
 }
 
-bool GetOptData(MainState& st, int item, int index) {
-    const OptionEntry* e = findOptionEntry(st.device.optionItemSelector, item, index);
+bool GetOptData(OptionState& options, const DeviceFields& device, UserInterface& ui, int item, int index) {
+    const OptionEntry* e = findOptionEntry(device.optionItemSelector, item, index);
     if (!e) {
-        st.ui->message("Can not find Option item");
+        ui.message("Can not find Option item");
         return false;
     }
-    st.options.lastLookupText = e->text;
-    st.options.lastLookupValue = e->value;
+    options.lastLookupText = e->text;
+    options.lastLookupValue = e->value;
     return true;
 }
 
-void UpdateOption(MainState& st) {
-    OptionState& o = st.options;
+void UpdateOption(OptionState& o, std::array<uint8_t, 4>& optionBytes, const DeviceFields& device,
+                  const MemoryImage& image, UserInterface& ui, ViewHooks& views) {
     for (int k = 0; k < 6; ++k) o.items[static_cast<std::size_t>(k)].valueVisible = true;
 
     // The device's valid bits: what is stored here is what gets programmed, saved and summed.
     const DeviceRecord* row = nullptr;
-    if (st.device.deviceIndex >= 0 && st.device.deviceIndex < static_cast<int>(deviceTable().size())) {
-        row = &deviceTable()[static_cast<std::size_t>(st.device.deviceIndex)];
+    if (device.deviceIndex >= 0 && device.deviceIndex < static_cast<int>(deviceTable().size())) {
+        row = &deviceTable()[static_cast<std::size_t>(device.deviceIndex)];
     }
     const uint32_t a = row ? row->optionAndMask : 0x3FFF3FFFu;
     const uint32_t orMask = row ? row->optionOrMask : 0u;
@@ -62,14 +61,14 @@ void UpdateOption(MainState& st) {
     for (std::size_t i = 0; i < 4; ++i) {
         const uint32_t keep = (a >> kShift[i]) & 0x7F;
         const uint32_t force = (orMask >> kShift[i]) & 0x7F;
-        st.optionBytes[i] = static_cast<uint8_t>((st.optionBytes[i] & keep) | force);
+        optionBytes[i] = static_cast<uint8_t>((optionBytes[i] & keep) | force);
     }
 
     o.optionStatus = 0;
-    const uint32_t v = optionValue(st.optionBytes);
+    const uint32_t v = optionValue(optionBytes);
     for (int k = 1; k <= 13; ++k) {
         OptionItemView& view = o.items[static_cast<std::size_t>(k - 1)];
-        if (st.device.optionItemSelector[static_cast<std::size_t>(k - 1)] == 0) {
+        if (device.optionItemSelector[static_cast<std::size_t>(k - 1)] == 0) {
             view.captionEnabled = false;
             view.captionVisible = false;
             view.valueEnabled = false;
@@ -79,7 +78,7 @@ void UpdateOption(MainState& st) {
         view.captionEnabled = true;
         view.captionVisible = true;
         view.valueEnabled = true;
-        if (!GetOptData(st, k, 0)) {
+        if (!GetOptData(o, device, ui, k, 0)) {
             // Not with the built-in tables; the item cannot be decoded.
             view.valueText = "Error";
             o.optionStatus |= 2;
@@ -88,7 +87,7 @@ void UpdateOption(MainState& st) {
         const uint32_t mask = static_cast<uint32_t>(o.lastLookupValue);
         view.caption = o.lastLookupText;
         for (int i = 1;; ++i) {
-            GetOptData(st, k, i);
+            GetOptData(o, device, ui, k, i);
             if (o.lastLookupValue == kOptionMarker) {
                 o.optionStatus |= 2;
                 break;
@@ -101,48 +100,48 @@ void UpdateOption(MainState& st) {
         view.valueText = o.lastLookupText;
     }
 
-    CalChecksum(st);
-    o.optionValueText = optionBytesText(st.optionBytes);
-    st.views->refreshOptionDisplay();
+    CalChecksum(o, optionBytes, device, image, views);
+    o.optionValueText = optionBytesText(optionBytes);
+    views.refreshOptionDisplay();
 }
 
-uint16_t memoryChecksum(const MainState& st) {
-    const auto program = st.image.programArea();
-    const std::size_t words = programWords(st.device, program.size());
+uint16_t memoryChecksum(const DeviceFields& device, const MemoryImage& image) {
+    const auto program = image.programArea();
+    const std::size_t words = programWords(device, program.size());
     uint32_t memory = 0;
     for (std::size_t n = 0; n < words; ++n) memory += byteSum(program[2 * n], program[2 * n + 1]);
     return static_cast<uint16_t>(memory);
 }
 
-std::string memoryChecksumDigits(const MainState& st) {
-    const std::string& text = st.options.memoryChecksumText;
+std::string memoryChecksumDigits(const OptionState& options, const DeviceFields& device,
+                                 const MemoryImage& image) {
+    const std::string& text = options.memoryChecksumText;
     const bool digits = text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) {
                             return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
                         });
-    return digits ? text : hexDigits(memoryChecksum(st), 4);
+    return digits ? text : hexDigits(memoryChecksum(device, image), 4);
 }
 
-void CalChecksum(MainState& st) {
-    const DeviceFields& d = st.device;
-    OptionState& o = st.options;
-    const auto program = st.image.programArea();
+void CalChecksum(OptionState& o, const std::array<uint8_t, 4>& optionBytes, const DeviceFields& d,
+                 const MemoryImage& image, ViewHooks& views) {
+    const auto program = image.programArea();
     const std::size_t words = programWords(d, program.size());
     const uint8_t h = d.coreType == 3 ? 0x0F : 0x1F;
 
-    const uint32_t memory = memoryChecksum(st);
+    const uint32_t memory = memoryChecksum(d, image);
     uint32_t protect = 0;
     for (std::size_t n = 0; n < words; ++n) {
         protect += (program[2 * n] | 0x1Fu) + 0x80u + ((program[2 * n + 1] | h) >> 1);
     }
     protect &= 0xFFFF;
 
-    const auto& b = st.optionBytes;
+    const auto& b = optionBytes;
     uint32_t options = (b[0] & 0x7Fu) + byteSum(0, b[1]);
     if (d.optionMask2 != 0) options += (b[2] & 0x7Fu) + byteSum(0, b[3]);
     o.optionChecksumCaption = "w/OPTIONs:";
     uint32_t data = memory;
     if (d.hasEeprom()) {
-        const auto eeprom = st.image.eepromArea();
+        const auto eeprom = image.eepromArea();
         const std::size_t count =
             std::min(static_cast<std::size_t>(std::max(d.eepromSize, 0)), eeprom.size());
         for (std::size_t i = 0; i < count; ++i) data += eeprom[i];
@@ -153,12 +152,7 @@ void CalChecksum(MainState& st) {
     o.memoryChecksumText = hexDigits(memory, 4);
     o.protectChecksumText = hexDigits(protect, 4);
     o.optionChecksumText = hexDigits(options + data, 4);
-    st.views->refreshChecksums();
-}
-
-void ClearOption(MainState& st) {
-    st.optionBytes.fill(0x7F);
-    UpdateOption(st);
+    views.refreshChecksums();
 }
 
 std::string optionBytesText(const std::array<uint8_t, 4>& b) {

@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "common/UserInterface.h"
+#include "common/ViewHooks.h"
+#include "device/DeviceCatalogue.h"
+#include "image/MemoryImage.h"
+#include "options/OptionState.h"
 #include "options/OptionTables.h"
 
 namespace qzr {
-
-struct MainState;
 
 // The combined option value: option byte 0 | byte 1 << 7 | byte 2 << 16 | byte 3 << 23 (each byte 7 bits).
 uint32_t optionValue(const std::array<uint8_t, 4>& optionBytes);
@@ -18,28 +21,29 @@ uint32_t optionValue(const std::array<uint8_t, 4>& optionBytes);
 // marker {-1, "Error"}. Null when the item has no such list (selector 0 or past the table).
 const OptionEntry* findOptionEntry(const std::array<uint8_t, 13>& selectors, int item, int index);
 
-// The same for the current device; the entry's text and value become the last lookup result. When the list
-// cannot be found shows "Can not find Option item", leaves the last result unchanged and returns false.
-bool GetOptData(MainState& st, int item, int index);
+// The same for the device; the entry's text and value become the last lookup result in `options`. When the
+// list cannot be found shows "Can not find Option item", leaves the last result unchanged and returns false.
+bool GetOptData(OptionState& options, const DeviceFields& device, UserInterface& ui, int item, int index);
 
 // Normalises the option bytes for the device and rebuilds the option display state (option items,
 // optionStatus, the option value text), recomputes the checksums and asks the views to refresh the option
 // display.
-void UpdateOption(MainState& st);
+void UpdateOption(OptionState& options, std::array<uint8_t, 4>& optionBytes, const DeviceFields& device,
+                  const MemoryImage& image, UserInterface& ui, ViewHooks& views);
 
 // The memory checksum: the 16-bit sum of the byte-sums of the device's program words.
-uint16_t memoryChecksum(const MainState& st);
+uint16_t memoryChecksum(const DeviceFields& device, const MemoryImage& image);
 
 // The memory checksum as CalChecksum last showed it, four upper-case hexadecimal digits; computed from the
 // buffer when no checksum has been shown yet.
-std::string memoryChecksumDigits(const MainState& st);
+std::string memoryChecksumDigits(const OptionState& options, const DeviceFields& device,
+                                 const MemoryImage& image);
 
 // Recomputes the memory, option and after-protect checksums from the program words, the option bytes and the
-// EEPROM bytes; sets the three texts and the option-checksum caption.
-void CalChecksum(MainState& st);
-
-// "Clear OPTION": all four option bytes 0x7F, then UpdateOption.
-void ClearOption(MainState& st);
+// EEPROM bytes; sets the three texts and the option-checksum caption, then asks the views to refresh the
+// checksums.
+void CalChecksum(OptionState& options, const std::array<uint8_t, 4>& optionBytes, const DeviceFields& device,
+                 const MemoryImage& image, ViewHooks& views);
 
 // The four option bytes as two-digit upper-case hexadecimal numbers separated by one blank.
 std::string optionBytesText(const std::array<uint8_t, 4>& optionBytes);

@@ -27,20 +27,20 @@ std::string nextPassCount(std::string_view text) {
     return "1" + digits;
 }
 
-void IncrementPassCount(MainState& st) {
-    st.serial.passCountText = nextPassCount(st.serial.passCountText);
-    st.views->refreshSerialIndicators();
+void IncrementPassCount(SerialNumberState& serial, ViewHooks& views) {
+    serial.passCountText = nextPassCount(serial.passCountText);
+    views.refreshSerialIndicators();
 }
 
-void ResetPassCount(MainState& st) {
-    st.serial.passCountText = "0";
-    st.views->refreshSerialIndicators();
+void ResetPassCount(SerialNumberState& serial, ViewHooks& views) {
+    serial.passCountText = "0";
+    views.refreshSerialIndicators();
 }
 
-bool SetPassCount(MainState& st, std::string_view text) {
+bool SetPassCount(SerialNumberState& serial, ViewHooks& views, std::string_view text) {
     if (!allDigits(text)) return false;
-    st.serial.passCountText = text.empty() ? std::string("0") : std::string(text);
-    st.views->refreshSerialIndicators();
+    serial.passCountText = text.empty() ? std::string("0") : std::string(text);
+    views.refreshSerialIndicators();
     return true;
 }
 

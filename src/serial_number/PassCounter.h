@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/MainState.h"
+#include "common/ViewHooks.h"
+#include "serial_number/SerialNumberState.h"
 
 namespace qzr {
 
@@ -22,13 +23,13 @@ inline bool passCountFieldAccepts(char c) {
 std::string nextPassCount(std::string_view text);
 
 // The engine after a good auto-program run (types 8 and 9).
-void IncrementPassCount(MainState& st);
+void IncrementPassCount(SerialNumberState& serial, ViewHooks& views);
 
 // A data-file load, a device change and a data reset: "0".
-void ResetPassCount(MainState& st);
+void ResetPassCount(SerialNumberState& serial, ViewHooks& views);
 
 // The counter dialog's OK: the count takes the field's text unchanged; an empty field stores "0". A text
 // that is not made of digits only (which the field cannot hold) is refused: result false, count unchanged.
-bool SetPassCount(MainState& st, std::string_view text);
+bool SetPassCount(SerialNumberState& serial, ViewHooks& views, std::string_view text);
 
 }  // namespace qzr

@@ -104,54 +104,24 @@ std::string buildQtpFile(SerialNumberState& serial, long parts) {
     return out;
 }
 
-QtpWriteResult BtnQtpFileClick(MainState& st, SerialNoFields& fields, const QtpFileChooser& choose) {
-    UserInterface& ui = *st.ui;
-    long parts = 0;
-    {
-        const std::string& text = fields.noOfPart;
-        bool digits = !text.empty() && text.size() <= 9;
-        for (char c : text) digits = digits && c >= '0' && c <= '9';
-        if (!digits) {
-            ui.message("'" + text + "' is not a valid integer value");
-            return QtpWriteResult::Refused;
-        }
-        parts = std::stol(text);
-    }
-    if (parts < 1 || parts > kMaxQtpParts) {
-        ui.message("\"No. of Parts\" value overflow!");
-        return QtpWriteResult::Refused;
-    }
-    if (!CheckSerialNoSetting(st, fields)) return QtpWriteResult::Refused;
-    // After writing a file the mode is off whatever it was before.
-    st.serial.serialMode = false;
-    StoreSerialNoFields(st.serial, fields);
-    st.views->refreshSerialIndicators();
-
-    const std::optional<QtpFileChoice> choice = choose();
-    if (!choice) return QtpWriteResult::Cancelled;
-    if (choice->filterIndex != 2 || choice->path.empty()) {
-        ui.message("File can't be saved!");
-        return QtpWriteResult::NotWritten;
-    }
-    const std::string path = withQtpExtension(choice->path);
+QtpWriteResult writeQtpFile(SerialNumberState& serial, const std::string& chosenPath, long parts,
+                            UserInterface& ui) {
+    const std::string path = withQtpExtension(chosenPath);
     std::error_code ec;
     if (std::filesystem::exists(path, ec) && !ui.askYesNo("File Exists, Replace?")) {
         return QtpWriteResult::NotWritten;
     }
-    SerialNumberState advanced = st.serial;
+    SerialNumberState advanced = serial;
     const std::string content = buildQtpFile(advanced, parts);
     if (!writeFileWhole(path, content)) {
         ui.message("File can't be saved!");
         return QtpWriteResult::NotWritten;
     }
-    st.serial.number = advanced.number;
-    ShowSerialNo(st);
+    serial.number = advanced.number;
     return QtpWriteResult::Written;
 }
 
-void ReadSerialData(MainState& st) {
-    SerialNumberState& serial = st.serial;
-    UserInterface& ui = *st.ui;
+void ReadSerialData(SerialNumberState& serial, const DeviceFields& device, UserInterface& ui) {
     serial.qtpNoNumber = true;
     RecordCursor in(serial.qtpContent, std::min(serial.qtpReadOffset, serial.qtpContent.size()));
     const auto stop = [&](const char* text) {
@@ -193,7 +163,7 @@ void ReadSerialData(MainState& st) {
     if (!in.hexByte(checksum)) return stop("File data error!");
     if (((checksum + sum) & 0xFF) != 0) return stop("File Checksum Error!");
     if (!in.lineEnd()) return stop("File data error!");
-    const uint32_t capacity = eeprom ? serialEepromCapacity(st) : serialProgramCapacity(st);
+    const uint32_t capacity = eeprom ? serialEepromCapacity(device) : serialProgramCapacity(device);
     if (static_cast<uint64_t>(start) + static_cast<uint64_t>(n) > capacity) return stop("File data error!");
 
     serial.wordCount = n;
@@ -214,57 +184,39 @@ void CloseQtpFile(SerialNumberState& serial) {
     serial.qtpReadOffset = 0;
 }
 
-void EndQtpProgramming(MainState& st) {
-    st.serial.serialMode = false;
-    CloseQtpFile(st.serial);
-    st.operation.qtpSimulation = false;
-    st.views->refreshSerialIndicators();
+void EndQtpProgramming(SerialNumberState& serial, bool& qtpSimulation, ViewHooks& views) {
+    serial.serialMode = false;
+    CloseQtpFile(serial);
+    qtpSimulation = false;
+    views.refreshSerialIndicators();
 }
 
-bool LoadQTPFile1Click(MainState& st, const QtpFileChooser& choose) {
-    SerialNumberState& serial = st.serial;
-    UserInterface& ui = *st.ui;
+bool OpenQtpFile(SerialNumberState& serial, const std::string& path, const DeviceFields& device,
+                 const MemoryImage& image, UserInterface& ui) {
     CloseQtpFile(serial);
-    st.views->refreshSerialIndicators();
-
-    const std::optional<QtpFileChoice> choice = choose();
-    if (!choice || choice->filterIndex != 2 || choice->path.empty()) return false;
-
     std::error_code ec;
-    const bool isFile = std::filesystem::is_regular_file(choice->path, ec);
+    const bool isFile = std::filesystem::is_regular_file(path, ec);
     std::optional<std::string> content;
-    if (isFile) content = readBounded(choice->path, kMaxQtpFileBytes);
+    if (isFile) content = readBounded(path, kMaxQtpFileBytes);
     if (!content) {
         ui.message(isFile ? "File Information Error!" : "Can't load file!");
-    } else {
-        serial.qtpContent = std::move(*content);
-        serial.qtpReadOffset = 0;
-        serial.qtpFileLabel = labelForPath(choice->path);
-        serial.qtpFilePath = choice->path;
-        ReadSerialData(st);
-        if (serial.qtpFileOpen && serial.target == SerialTarget::ProgramMemory) {
-            for (int i = 0; i < serialByteCount(serial); ++i) {
-                if (!isRtwiWord(st, serial.startAddress + static_cast<uint32_t>(i))) {
-                    ui.message("The program memory is not 'RTWI'");
-                    serial.qtpFileOpen = false;
-                    break;
-                }
+        return false;
+    }
+    serial.qtpContent = std::move(*content);
+    serial.qtpReadOffset = 0;
+    serial.qtpFileLabel = labelForPath(path);
+    serial.qtpFilePath = path;
+    ReadSerialData(serial, device, ui);
+    if (serial.qtpFileOpen && serial.target == SerialTarget::ProgramMemory) {
+        for (int i = 0; i < serialByteCount(serial); ++i) {
+            if (!isRtwiWord(image, serial.startAddress + static_cast<uint32_t>(i))) {
+                ui.message("The program memory is not 'RTWI'");
+                serial.qtpFileOpen = false;
+                break;
             }
         }
     }
-
-    if (serial.qtpFileOpen) {
-        serial.serialMode = true;
-        SerialNo2Memory(st);
-        st.views->refreshSerialIndicators();
-        st.views->reloadProgramWindow();
-        st.views->reloadEepromWindow();
-        return true;
-    }
-    serial.serialMode = false;
-    CloseQtpFile(serial);
-    st.views->refreshSerialIndicators();
-    return false;
+    return serial.qtpFileOpen;
 }
 
 }  // namespace qzr

@@ -5,8 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "app/MainState.h"
+#include "common/UserInterface.h"
+#include "common/ViewHooks.h"
+#include "device/DeviceCatalogue.h"
+#include "image/MemoryImage.h"
 #include "serial_number/SerialNumber.h"
+#include "serial_number/SerialNumberState.h"
 
 namespace qzr {
 
@@ -18,18 +22,17 @@ namespace qzr {
 //   :00000001FF                      the end record, written without a line end
 //
 // How the operation engine uses an open file (all from its worker thread, while the progress dialog blocks
-// the main window; ReadSerialData may show a message through st.ui):
+// the main window; ReadSerialData may show a message through the user interface it is given):
 //   before every auto-program run with serialMode on, program-memory target: the RTWI pre-check, then
-//   SerialNo2Memory(st) (a false result: do not program the chip);
-//   after each good auto-program run with serialMode on: SerialNoAfterGoodRun(st) (SerialNumber.h), or by
-//   hand:
-//       if (st.serial.qtpFileOpen) {
-//           ReadSerialData(st);
-//           if (st.serial.qtpNoNumber) { EndQtpProgramming(st); show "QTP programming finished!"; stop; }
+//   SerialNo2Memory (a false result: do not program the chip);
+//   after each good auto-program run with serialMode on: SerialNoAfterGoodRun (SerialNumber.h), or by hand:
+//       if (serial.qtpFileOpen) {
+//           ReadSerialData(serial, device, ui);
+//           if (serial.qtpNoNumber) { EndQtpProgramming(...); show "QTP programming finished!"; stop; }
 //       } else {
-//           SerialNoNext(st);
+//           SerialNoNext(serial);
 //       }
-//       SerialNo2Memory(st);
+//       SerialNo2Memory(...);
 // A record that is damaged (data or checksum error, too many bytes, aimed outside the device's memory)
 // shows its message and leaves qtpNoNumber set, so QTP programming ends instead of programming a number
 // that was not read whole; the serial-number state keeps the last good number.
@@ -68,26 +71,30 @@ enum class QtpWriteResult {
     NotWritten,  // the QTP filter was not chosen, the user kept an existing file, or the write failed
 };
 
-// The dialog's "QTP File" button: checks "No. of Parts" and the settings, switches serial-number mode off,
-// takes the fields into the state, asks for the file name and writes the file whole (a temporary file in the
-// same folder, then renamed). A name without "." gets ".txt"; an existing file is replaced only after "File
-// Exists, Replace?" is answered Yes.
-QtpWriteResult BtnQtpFileClick(MainState& st, SerialNoFields& fields, const QtpFileChooser& choose);
+// Writes the file for `parts` parts from the current number to the chosen path, whole (a temporary file in
+// the same folder, then renamed). A name without "." gets ".txt"; an existing file is replaced only after
+// "File Exists, Replace?" is answered Yes; a failed write shows "File can't be saved!". When written
+// (result Written) the number is left at the value after the last record; otherwise it is unchanged.
+QtpWriteResult writeQtpFile(SerialNumberState& serial, const std::string& chosenPath, long parts,
+                            UserInterface& ui);
 
-// Reads the next record of the open file into the serial-number state. qtpNoNumber is set when no number
-// was read (the end record, or an error, whose message has been shown); otherwise it is clear and
-// qtpFileOpen is set.
-void ReadSerialData(MainState& st);
+// Reads the next record of the open file into the serial-number state; a record aimed outside the device's
+// program memory or EEPROM is refused. qtpNoNumber is set when no number was read (the end record, or an
+// error, whose message has been shown); otherwise it is clear and qtpFileOpen is set.
+void ReadSerialData(SerialNumberState& serial, const DeviceFields& device, UserInterface& ui);
 
-// Edit > "Load QTP File": closes an open file, opens the chosen one (QTP filter only), reads its first
-// record, checks the RTWI words and switches serial-number mode on (and places the number) when it holds a
-// number. Result: whether a number was taken.
-bool LoadQTPFile1Click(MainState& st, const QtpFileChooser& choose);
+// Closes an open file, opens the one at `path` (at most kMaxQtpFileBytes) and reads its first record; for a
+// program-memory number every word it goes to must hold RTWI in `image`. A file that cannot be read shows
+// "Can't load file!" (not a regular file) or "File Information Error!"; words that are not RTWI show "The
+// program memory is not 'RTWI'". Result: whether the file is open with a number (qtpFileOpen).
+bool OpenQtpFile(SerialNumberState& serial, const std::string& path, const DeviceFields& device,
+                 const MemoryImage& image, UserInterface& ui);
 
 // Closes the open file (qtpFileOpen cleared, its label back to "Disable").
 void CloseQtpFile(SerialNumberState& serial);
 
-// The file is used up: serial-number mode off, the file closed, QTP simulation off, indicators refreshed.
-void EndQtpProgramming(MainState& st);
+// The file is used up: serial-number mode off, the file closed, QTP simulation off (`qtpSimulation`
+// cleared), indicators refreshed.
+void EndQtpProgramming(SerialNumberState& serial, bool& qtpSimulation, ViewHooks& views);
 
 }  // namespace qzr

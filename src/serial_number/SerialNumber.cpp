@@ -73,19 +73,19 @@ int serialByteCount(const SerialNumberState& serial) {
     return std::clamp(serial.wordCount, 1, kMaxSerialBytes);
 }
 
-uint32_t serialProgramCapacity(const MainState& st) {
-    const int words = std::clamp(st.device.programWordCount(), 0, static_cast<int>(layout::kProgramWords));
+uint32_t serialProgramCapacity(const DeviceFields& device) {
+    const int words = std::clamp(device.programWordCount(), 0, static_cast<int>(layout::kProgramWords));
     return static_cast<uint32_t>(words);
 }
 
-uint32_t serialEepromCapacity(const MainState& st) {
-    if (!st.device.hasEeprom()) return 0;
-    return static_cast<uint32_t>(std::clamp(st.device.eepromSize, 0, static_cast<int>(layout::kEepromBytes)));
+uint32_t serialEepromCapacity(const DeviceFields& device) {
+    if (!device.hasEeprom()) return 0;
+    return static_cast<uint32_t>(std::clamp(device.eepromSize, 0, static_cast<int>(layout::kEepromBytes)));
 }
 
-bool isRtwiWord(const MainState& st, uint32_t address) {
+bool isRtwiWord(const MemoryImage& image, uint32_t address) {
     if (address >= layout::kProgramWords) return false;
-    return (st.image.programWord(address).high & 0xFE) == kRtwiHigh;
+    return (image.programWord(address).high & 0xFE) == kRtwiHigh;
 }
 
 std::string serialNumberText(const SerialNumberState& serial) {
@@ -99,9 +99,9 @@ std::string serialNumberText(const SerialNumberState& serial) {
     return text;
 }
 
-void ShowSerialNo(MainState& st) {
-    st.serial.serialNoText = serialNumberText(st.serial);
-    st.views->refreshSerialIndicators();
+void ShowSerialNo(SerialNumberState& serial, ViewHooks& views) {
+    serial.serialNoText = serialNumberText(serial);
+    views.refreshSerialIndicators();
 }
 
 std::string serialModeLabel(const SerialNumberState& serial) {
@@ -112,37 +112,38 @@ std::string qtpFileLabel(const SerialNumberState& serial) {
     return serial.qtpFileOpen ? serial.qtpFileLabel : "Disable";
 }
 
-bool SerialNo2Memory(MainState& st) {
-    SerialNumberState& serial = st.serial;
+bool SerialNo2Memory(SerialNumberState& serial, OptionState& options,
+                     const std::array<uint8_t, 4>& optionBytes, const DeviceFields& device,
+                     MemoryImage& image, ViewHooks& views) {
     if (!serial.serialMode) return true;
     const int n = serialByteCount(serial);
     const uint64_t start = serial.startAddress;
     bool placed = true;
     if (serial.target == SerialTarget::Eeprom) {
-        if (start + static_cast<uint64_t>(n) > serialEepromCapacity(st)) {
+        if (start + static_cast<uint64_t>(n) > serialEepromCapacity(device)) {
             placed = false;
         } else {
             for (int i = 0; i < n; ++i)
-                st.image.setEepromByte(start + static_cast<uint64_t>(i), placedByte(serial, n, i));
+                image.setEepromByte(start + static_cast<uint64_t>(i), placedByte(serial, n, i));
         }
     } else {
-        if (start + static_cast<uint64_t>(n) > serialProgramCapacity(st)) placed = false;
+        if (start + static_cast<uint64_t>(n) > serialProgramCapacity(device)) placed = false;
         for (int i = 0; placed && i < n; ++i) {
-            if (!isRtwiWord(st, static_cast<uint32_t>(start) + static_cast<uint32_t>(i))) placed = false;
+            if (!isRtwiWord(image, static_cast<uint32_t>(start) + static_cast<uint32_t>(i))) placed = false;
         }
         if (placed) {
             for (int i = 0; i < n; ++i) {
                 const std::size_t address = start + static_cast<std::size_t>(i);
                 const uint8_t b = placedByte(serial, n, i);
-                Word w = st.image.programWord(address);
+                Word w = image.programWord(address);
                 w.low = static_cast<uint8_t>(b & 0x7F);
                 w.high = static_cast<uint8_t>((w.high & 0xFE) | (b >> 7));
-                st.image.setProgramWord(address, w);
+                image.setProgramWord(address, w);
             }
-            CalChecksum(st);
+            CalChecksum(options, optionBytes, device, image, views);
         }
     }
-    ShowSerialNo(st);
+    ShowSerialNo(serial, views);
     return placed;
 }
 
@@ -158,18 +159,20 @@ void SerialNoNext(SerialNumberState& serial) {
     unpackNumber(serial, n, v);
 }
 
-bool SerialNoAfterGoodRun(MainState& st) {
-    if (!st.serial.serialMode) return true;
-    if (st.serial.qtpFileOpen) {
-        ReadSerialData(st);
-        if (st.serial.qtpNoNumber) {
-            EndQtpProgramming(st);
+bool SerialNoAfterGoodRun(SerialNumberState& serial, bool& qtpSimulation, OptionState& options,
+                          const std::array<uint8_t, 4>& optionBytes, const DeviceFields& device,
+                          MemoryImage& image, UserInterface& ui, ViewHooks& views) {
+    if (!serial.serialMode) return true;
+    if (serial.qtpFileOpen) {
+        ReadSerialData(serial, device, ui);
+        if (serial.qtpNoNumber) {
+            EndQtpProgramming(serial, qtpSimulation, views);
             return false;
         }
     } else {
-        SerialNoNext(st.serial);
+        SerialNoNext(serial);
     }
-    SerialNo2Memory(st);
+    SerialNo2Memory(serial, options, optionBytes, device, image, views);
     return true;
 }
 
@@ -292,16 +295,16 @@ bool LeaveSerialField(SerialNoFields& fields, SerialField field, UserInterface& 
     return true;
 }
 
-bool CheckSerialNoSetting(MainState& st, SerialNoFields& fields) {
-    UserInterface& ui = *st.ui;
-    st.serial.serialMode = false;
+bool CheckSerialNoSetting(SerialNumberState& serial, SerialNoFields& fields, const DeviceFields& device,
+                          const MemoryImage& image, bool& hexTextValid, UserInterface& ui, ViewHooks& views) {
+    serial.serialMode = false;
     const auto fail = [&](const std::string& text, bool errorBox = false) {
         if (errorBox) {
             ui.error(text);
         } else {
             ui.message(text);
         }
-        st.views->refreshSerialIndicators();
+        views.refreshSerialIndicators();
         return false;
     };
 
@@ -316,25 +319,25 @@ bool CheckSerialNoSetting(MainState& st, SerialNoFields& fields) {
     std::transform(fields.startAddress.begin(), fields.startAddress.end(), fields.startAddress.begin(),
                    upper);
     padLeft(fields.startAddress, 4);
-    const uint64_t start = HexToInt(st.hexTextValid, fields.startAddress);
+    const uint64_t start = HexToInt(hexTextValid, fields.startAddress);
     const uint64_t end = start + static_cast<uint64_t>(*n);
     if (fields.target == SerialTarget::Eeprom) {
-        if (end > serialEepromCapacity(st)) return fail("Serial no located beyond EEPROM memory size");
+        if (end > serialEepromCapacity(device)) return fail("Serial no located beyond EEPROM memory size");
     } else {
-        if (end > serialProgramCapacity(st)) return fail("Serial no located beyond program memory size");
+        if (end > serialProgramCapacity(device)) return fail("Serial no located beyond program memory size");
     }
     if (fields.startValue.size() > static_cast<std::size_t>(2 * *n)) {
         return fail("Start value over " + std::to_string(*n) + " bytes!!");
     }
     if (fields.target == SerialTarget::ProgramMemory) {
         for (uint64_t a = start; a < end; ++a) {
-            if (!isRtwiWord(st, static_cast<uint32_t>(a))) {
+            if (!isRtwiWord(image, static_cast<uint32_t>(a))) {
                 return fail("The program memory is not 'RTWI'. Serial No. will be disable!", true);
             }
         }
     }
-    st.serial.serialMode = true;
-    st.views->refreshSerialIndicators();
+    serial.serialMode = true;
+    views.refreshSerialIndicators();
     return true;
 }
 
@@ -356,32 +359,10 @@ void StoreSerialNoFields(SerialNumberState& serial, const SerialNoFields& fields
     serial.byteOrder = fields.byteOrder;
 }
 
-bool BtnOKClick(MainState& st, SerialNoFields& fields) {
-    if (!CheckSerialNoSetting(st, fields)) return false;
-    StoreSerialNoFields(st.serial, fields);
-    SerialNo2Memory(st);
-    st.views->enableSingleAreaCommands(false, true);
-    st.views->refreshSerialIndicators();
-    return true;
-}
-
-void BtnDisableClick(MainState& st) {
-    st.serial.serialMode = false;
-    st.operation.qtpSimulation = false;
-    // The menu entries come back with their buttons (left disabled they stayed so for the rest of the run).
-    st.views->enableSingleAreaCommands(true, true);
-    st.views->refreshSerialIndicators();
-}
-
-void SerialNoDialogClosed(MainState& st) {
-    st.views->reloadProgramWindow();
-    st.views->reloadEepromWindow();
-}
-
-void SerialModeOff(MainState& st, bool closeQtp) {
-    st.serial.serialMode = false;
-    if (closeQtp) CloseQtpFile(st.serial);
-    st.views->refreshSerialIndicators();
+void SerialModeOff(SerialNumberState& serial, ViewHooks& views, bool closeQtp) {
+    serial.serialMode = false;
+    if (closeQtp) CloseQtpFile(serial);
+    views.refreshSerialIndicators();
 }
 
 }  // namespace qzr

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
-#include "app/MainState.h"
+#include "common/UserInterface.h"
+#include "common/ViewHooks.h"
+#include "device/DeviceCatalogue.h"
+#include "image/MemoryImage.h"
+#include "options/OptionState.h"
 #include "serial_number/SerialNumberState.h"
 
 namespace qzr {
@@ -20,8 +25,11 @@ namespace qzr {
 // The byte at position i is serial byte n-1-i ("MSB->LSB") or serial byte i ("LSB->MSB").
 // Result false (and nothing written) when the mode is on but the number cannot be placed whole: it would
 // lie outside the device's program memory or EEPROM, or one of its program words is not an RTWI word.
-// A chip must not be programmed then.
-bool SerialNo2Memory(MainState& st);
+// A chip must not be programmed then. The checksums are recomputed from `options`, `optionBytes`, `device`
+// and `image` (CalChecksum).
+bool SerialNo2Memory(SerialNumberState& serial, OptionState& options,
+                     const std::array<uint8_t, 4>& optionBytes, const DeviceFields& device,
+                     MemoryImage& image, ViewHooks& views);
 
 // Register bits that feed the pseudo-random register, per byte count n (bit 8k+j = bit j of serial byte k).
 inline constexpr uint64_t kSerialTapMasks[kMaxSerialBytes + 1] = {
@@ -56,24 +64,23 @@ inline constexpr uint64_t kSerialTapMasks[kMaxSerialBytes + 1] = {
 // Advances the current number: sequential adds the increment modulo 256^n; pseudo-random shifts the 8n-bit
 // register once (inverted feedback from the taps of its length). The display is not touched.
 void SerialNoNext(SerialNumberState& serial);
-inline void SerialNoNext(MainState& st) {
-    SerialNoNext(st.serial);
-}
 
 // Bookkeeping after a good auto-program run while serial-number mode is on:
 //   QTP file open: ReadSerialData; when it delivered no number the file is used up (or bad): serial mode
-//   off, the file closed, QTP simulation off, indicators refreshed, and the result is false; the engine then
-//   shows "QTP programming finished!" and ends the run.
+//   off, the file closed, QTP simulation off (`qtpSimulation` cleared), indicators refreshed, and the result
+//   is false; the engine then shows "QTP programming finished!" and ends the run.
 //   no QTP file: SerialNoNext.
 // Then (result true) SerialNo2Memory.
-bool SerialNoAfterGoodRun(MainState& st);
+bool SerialNoAfterGoodRun(SerialNumberState& serial, bool& qtpSimulation, OptionState& options,
+                          const std::array<uint8_t, 4>& optionBytes, const DeviceFields& device,
+                          MemoryImage& image, UserInterface& ui, ViewHooks& views);
 
 // The number as "No. (HEX):" shows it: bytes n-1 down to 0, two upper-case digits each, a blank before
 // every odd-numbered byte (n = 3: "AA BBCC"; n = 4: " AABB CCDD").
 std::string serialNumberText(const SerialNumberState& serial);
 
 // Rebuilds serialNoText from the bytes and asks the views to refresh the serial indicators.
-void ShowSerialNo(MainState& st);
+void ShowSerialNo(SerialNumberState& serial, ViewHooks& views);
 
 // The byte count clamped to 1..8 (the state may come from a file).
 int serialByteCount(const SerialNumberState& serial);
@@ -84,16 +91,16 @@ std::string serialModeLabel(const SerialNumberState& serial);
 std::string qtpFileLabel(const SerialNumberState& serial);
 
 // Whether program word `address` holds an RTWI instruction (0x3100..0x31FF: high half without bit 0 is 0x62).
-bool isRtwiWord(const MainState& st, uint32_t address);
+bool isRtwiWord(const MemoryImage& image, uint32_t address);
 
 // Words of program memory and bytes of EEPROM that a serial number may use on the selected device (0
 // EEPROM bytes for a device without data EEPROM).
-uint32_t serialProgramCapacity(const MainState& st);
-uint32_t serialEepromCapacity(const MainState& st);
+uint32_t serialProgramCapacity(const DeviceFields& device);
+uint32_t serialEepromCapacity(const DeviceFields& device);
 
 // ---------------------------------------------------------------------------------------------------------
 // The dialog "Serial No." as core rules: the GUI (and the command line) keep the field texts here, apply
-// the typing and leaving rules and call the buttons.
+// the typing and leaving rules and call the buttons (app/SerialNumberCommands.h, app/QtpCommands.h).
 // ---------------------------------------------------------------------------------------------------------
 
 struct SerialNoFields {
@@ -139,27 +146,18 @@ inline bool incrementEnabled(const SerialNoFields& fields) {
     return fields.mode == SerialKind::Sequential;
 }
 
-// Validates the fields in order, showing the first failure's message; serial-number mode on when all pass,
-// off otherwise. Result: the mode. ("Start Address" is upper-cased and padded; "Increment" emptied when out
-// of range.)
-bool CheckSerialNoSetting(MainState& st, SerialNoFields& fields);
-
-// OK: CheckSerialNoSetting; on success the fields become the state, the number is placed (SerialNo2Memory),
-// the single-area commands are disabled and the result is true (the dialog closes). False: the dialog stays.
-bool BtnOKClick(MainState& st, SerialNoFields& fields);
-
-// "Disable Serial Mode": mode off, QTP simulation off, the single-area commands enabled again, toolbar
-// buttons and menu entries. The dialog stays open.
-void BtnDisableClick(MainState& st);
-
-// After the dialog is closed: the program-memory and EEPROM views, if open, reload.
-void SerialNoDialogClosed(MainState& st);
+// Validates the fields in order against the device and the program words of `image`, showing the first
+// failure's message; serial-number mode on when all pass, off otherwise; the serial indicators are refreshed
+// either way. Result: the mode. ("Start Address" is upper-cased and padded, its reading's result flag goes
+// to `hexTextValid`; "Increment" emptied when out of range.)
+bool CheckSerialNoSetting(SerialNumberState& serial, SerialNoFields& fields, const DeviceFields& device,
+                          const MemoryImage& image, bool& hexTextValid, UserInterface& ui, ViewHooks& views);
 
 // Takes the dialog's settings into the state (OK, and the QTP file button before writing).
 void StoreSerialNoFields(SerialNumberState& serial, const SerialNoFields& fields);
 
 // Serial-number mode off (a data-file load, device change, data reset or Force Write); the QTP file is
 // closed too when `closeQtp`.
-void SerialModeOff(MainState& st, bool closeQtp);
+void SerialModeOff(SerialNumberState& serial, ViewHooks& views, bool closeQtp);
 
 }  // namespace qzr

@@ -369,7 +369,7 @@ void endReadIc(MainState& st) {
     st.views->recreateIdWindow();
     st.views->recreateProgramWindow();
     st.views->recreateEepromWindow(st.device.hasEeprom());
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     if (st.disassemblyOpen) {
         st.views->closeDisassembly();
         st.disassemblyOpen = false;

@@ -116,7 +116,7 @@ TEST_F(ConfigSave, RoundTripRestoresTheWholeSetUp) {
     source.dataFileName = writeBin(dir, source, "prog.bin");
     source.link.portEntry = "Com3";
     source.optionBytes = {0x15, 0x2A, 0x33, 0x11};
-    UpdateOption(source);
+    UpdateOption(source.options, source.optionBytes, source.device, source.image, *source.ui, *source.views);
     for (std::size_t i = 0; i < 32; ++i) source.image.idArea()[i] = static_cast<uint8_t>(0x40 + i);
     source.settings = Settings{true, false, true, true};
     source.serial.serialMode = true;
@@ -183,7 +183,8 @@ TEST_F(ConfigLoad, ReadsFieldsAsDescribed) {
     st.info = InfoSheetTexts{"keep", "keep", "keep", "keep", "keep", "keep", "keep"};
     ASSERT_TRUE(load(configText(bin, "2.69")));
     d05.optionBytes = {0x01, 0x02, 0x55, 0x66};
-    UpdateOption(d05);  // the load refreshes the option display, which fits the bytes to the device
+    UpdateOption(d05.options, d05.optionBytes, d05.device, d05.image, *d05.ui,
+                 *d05.views);  // the load refreshes the option display, which fits the bytes to the device
     EXPECT_EQ(st.optionBytes, d05.optionBytes);
     EXPECT_EQ(st.info.customerName, "keep");
     EXPECT_EQ(st.info.sleepCurrent, "keep");

@@ -5,6 +5,7 @@
 
 #include "FuzzSupport.h"
 #include "app/DeviceCommands.h"
+#include "app/IdCommands.h"
 #include "app/MainState.h"
 #include "options/IdCode.h"
 #include "options/OptionState.h"
@@ -30,17 +31,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const uint8_t hbm = st.device.highByteMask;
     for (std::size_t i = 0; i < 12; ++i) FUZZ_CHECK((id[i] & ~(i % 2 == 0 ? 0x7F : hbm)) == 0);
     FUZZ_CHECK(std::equal(id.begin() + 12, id.end(), before.begin() + 12));
-    FUZZ_CHECK(st.options.idText == idText(st, st.options.idDisplayMode));
+    FUZZ_CHECK(st.options.idText == idText(st.image, st.options.idDisplayMode));
 
     std::array<uint8_t, 12> stored{};
     std::copy_n(id.begin(), 12, stored.begin());
-    const std::string text = idEditorText(st, mode);
+    const std::string text = idEditorText(st.image, mode);
     if (mode == kIdModeHex) FUZZ_CHECK(text.size() == 35);
     // In ASCII mode a zero byte ends the text, so only bytes without one come back.
     const bool comesBack = mode == kIdModeHex || std::find(stored.begin(), stored.end(), 0) == stored.end();
     applyIdEditorText(st, text, mode);
     if (comesBack) FUZZ_CHECK(std::equal(stored.begin(), stored.end(), id.begin()));
-    idChecksumText(st, mode);
-    idExtendedView(st);
+    idChecksumText(st.device, st.image, mode);
+    idExtendedView(st.options, st.optionBytes, st.image);
     return 0;
 }

@@ -27,7 +27,7 @@ void readAny(MainState& st, fuzz::Input& in) {
         FUZZ_CHECK(records <= 1 + static_cast<int>(st.serial.qtpContent.size()) / 11);
         fuzz::RecordingUi ui;
         st.ui = &ui;
-        ReadSerialData(st);
+        ReadSerialData(st.serial, st.device, *st.ui);
         FUZZ_CHECK(ui.log.size() <= 1);
         if (st.serial.qtpNoNumber) break;
         FUZZ_CHECK(ui.log.empty());
@@ -35,8 +35,8 @@ void readAny(MainState& st, fuzz::Input& in) {
         offset = st.serial.qtpReadOffset;
         const int n = st.serial.wordCount;
         FUZZ_CHECK(n >= 1 && n <= kMaxSerialBytes);
-        const uint32_t capacity =
-            st.serial.target == SerialTarget::Eeprom ? serialEepromCapacity(st) : serialProgramCapacity(st);
+        const uint32_t capacity = st.serial.target == SerialTarget::Eeprom ? serialEepromCapacity(st.device)
+                                                                           : serialProgramCapacity(st.device);
         FUZZ_CHECK(st.serial.startAddress + static_cast<uint32_t>(n) <= capacity);
     }
 }
@@ -48,9 +48,10 @@ void writeAndReadBack(MainState& st, fuzz::Input& in) {
     s.increment = 1 + in.byte() % 255;
     s.mode = static_cast<SerialKind>(in.byte() & 1);
     s.byteOrder = static_cast<SerialByteOrder>(in.byte() & 1);
-    const bool eeprom = (in.byte() & 1) && serialEepromCapacity(st) >= static_cast<uint32_t>(s.wordCount);
+    const bool eeprom =
+        (in.byte() & 1) && serialEepromCapacity(st.device) >= static_cast<uint32_t>(s.wordCount);
     s.target = eeprom ? SerialTarget::Eeprom : SerialTarget::ProgramMemory;
-    const uint32_t capacity = eeprom ? serialEepromCapacity(st) : serialProgramCapacity(st);
+    const uint32_t capacity = eeprom ? serialEepromCapacity(st.device) : serialProgramCapacity(st.device);
     s.startAddress = in.word() % (capacity - static_cast<uint32_t>(s.wordCount) + 1);
     const long parts = 1 + in.byte() % 40;
 
@@ -64,7 +65,7 @@ void writeAndReadBack(MainState& st, fuzz::Input& in) {
     st.ui = &ui;
     SerialNumberState expected = s;
     for (long k = 0; k < parts; ++k) {
-        ReadSerialData(st);
+        ReadSerialData(st.serial, st.device, *st.ui);
         FUZZ_CHECK(!st.serial.qtpNoNumber);
         FUZZ_CHECK(st.serial.wordCount == s.wordCount);
         FUZZ_CHECK(st.serial.startAddress == s.startAddress);
@@ -74,7 +75,7 @@ void writeAndReadBack(MainState& st, fuzz::Input& in) {
                        expected.number[static_cast<std::size_t>(i)]);
         SerialNoNext(expected);
     }
-    ReadSerialData(st);
+    ReadSerialData(st.serial, st.device, *st.ui);
     FUZZ_CHECK(st.serial.qtpNoNumber);
     FUZZ_CHECK(ui.log.empty());
     // The writer left the number after the last record.

@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "app/SerialNumberCommands.h"
 #include "serial_number/SerialNumber.h"
 
 using namespace qzr;
@@ -30,7 +31,7 @@ void checkAccepted(const MainState& st) {
     FUZZ_CHECK(s.increment >= 1 && s.increment <= 255);
     const bool eeprom = s.target == SerialTarget::Eeprom;
     FUZZ_CHECK(s.startAddress + static_cast<uint32_t>(n) <=
-               (eeprom ? serialEepromCapacity(st) : serialProgramCapacity(st)));
+               (eeprom ? serialEepromCapacity(st.device) : serialProgramCapacity(st.device)));
     for (int i = 0; i < n; ++i) {
         const uint8_t placed =
             s.number[static_cast<std::size_t>(s.byteOrder == SerialByteOrder::MsbFirst ? n - 1 - i : i)];
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (st.deviceListText != device.name) selectDevice(st, device.name);
     st.serial = SerialNumberState{};
     // A table of RTWI words somewhere in program memory, as the user's firmware would hold it.
-    const uint32_t words = serialProgramCapacity(st);
+    const uint32_t words = serialProgramCapacity(st.device);
     const uint32_t tableStart = in.word() % words;
     const uint32_t tableLength = in.byte() % 12;
     for (uint32_t a = 0; a < words; ++a) {

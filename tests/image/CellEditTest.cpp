@@ -101,7 +101,7 @@ TEST_F(CellEdit, ProgramWordEdits) {
         st.options.memoryChecksumText.clear();
         EXPECT_EQ(editProgramWord(st, c.word, c.cell, c.result), c.written) << c.word;
         EXPECT_EQ(word(c.word), c.after) << c.word;
-        EXPECT_EQ(st.options.memoryChecksumText, hexDigits(memoryChecksum(st), 4)) << c.word;
+        EXPECT_EQ(st.options.memoryChecksumText, hexDigits(memoryChecksum(st.device, st.image), 4)) << c.word;
     }
     EXPECT_EQ(st.image.programWord(6), (Word{0x3C, 0x55}));
     EXPECT_FALSE(editProgramWord(st, layout::kProgramWords, "3FFF", 1));

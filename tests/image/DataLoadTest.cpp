@@ -265,7 +265,7 @@ TEST_F(DataLoad, LoadDataCommand) {
     const auto kept = st.optionBytes;
     EXPECT_EQ(kept[0], 1);
     st.optionBytes = {0x7F, 0x7F, 0x7F, 0x7F};
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     const auto reset = st.optionBytes;
     st.optionBytes = kept;
     st.settings.keepOptions = false;

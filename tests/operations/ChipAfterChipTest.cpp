@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "EngineFixture.h"
+#include "app/QtpCommands.h"
 #include "serial_number/QtpFile.h"
 #include "serial_number/SerialNumber.h"
 #include "support/TestFiles.h"
@@ -17,7 +18,7 @@ class ChipAfterChipTest : public EngineTest {
         // Two RTWI words at 0x0010 for the number.
         st.image.setProgramWord(0x10, splitWord(0x3100));
         st.image.setProgramWord(0x11, splitWord(0x3100));
-        CalChecksum(st);
+        CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
         st.serial.startAddress = 0x10;
         st.serial.wordCount = 2;
         st.serial.byteOrder = SerialByteOrder::MsbFirst;

@@ -145,7 +145,7 @@ class EngineTest : public ::testing::Test {
             st.image.setProgramWord(static_cast<std::size_t>(n),
                                     splitWord(0x2000u + static_cast<unsigned>(n * 5) % 0x1000u));
         st.optionBytes = {option0, option1, 0x7F, 0x7F};
-        CalChecksum(st);
+        CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
         st.options.optionStatus = 0;
     }
 

@@ -183,7 +183,7 @@ TEST_F(EngineTest, ElevenBitCoreAutoProgramAndProtectMode) {
     for (std::size_t n = 0; n < static_cast<std::size_t>(st.device.programWordCount()); ++n)
         st.image.setProgramWord(n, splitWord(0x400 + (n * 3) % 0x3FF));
     st.optionBytes = {0x2A, 0x00, 0x7F, 0x7F};
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.options.optionStatus = 0;
     ASSERT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
     // The three unused bits of every high half are sent set.
@@ -356,7 +356,7 @@ TEST_F(EngineTest, VerifyIdFailuresAllowOnlyExit) {
     ASSERT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
     // Another checksum in the image: the chip's checksum words differ.
     st.image.setProgramWord(3, splitWord(0x0001));
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     EXPECT_EQ(run(OperationType::Verify), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Id, "Checksum verify fail!!", true, false});
     EXPECT_EQ(exchanges(), (std::vector<std::string>{"read ID+", "close ID"}));

@@ -8,6 +8,7 @@
 
 #include "EngineFixture.h"
 #include "app/OperationSession.h"
+#include "app/QtpCommands.h"
 #include "operations/ProductionLog.h"
 #include "serial_number/QtpFile.h"
 #include "support/TestFiles.h"
@@ -203,7 +204,7 @@ TEST_F(ProductionLogTest, EveryRunThatReachesTheChipIsRecorded) {
 
 TEST_F(ProductionLogTest, SerialNumbersFromAQtpFileNameTheFile) {
     st.image.setProgramWord(0x10, splitWord(0x3100));
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.serial.startAddress = 0x10;
     st.serial.wordCount = 1;
     st.serial.serialMode = true;
@@ -251,7 +252,7 @@ TEST_F(ProductionLogTest, AChipThatCannotBeRecordedHoldsTheNextOneUntilAcknowled
     // Two RTWI words at 0x0010 for a serial number.
     st.image.setProgramWord(0x10, splitWord(0x3100));
     st.image.setProgramWord(0x11, splitWord(0x3100));
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.serial.startAddress = 0x10;
     st.serial.wordCount = 2;
     st.serial.number = {0x05, 0x00};

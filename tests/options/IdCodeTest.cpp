@@ -2,6 +2,7 @@
 
 #include "app/BufferCommands.h"
 #include "app/DeviceCommands.h"
+#include "app/IdCommands.h"
 #include "app/MainState.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
@@ -28,13 +29,13 @@ std::vector<uint8_t> transfer(const MainState& st, std::size_t from, std::size_t
 TEST(IdText, HexAndAsciiAfterClearId) {
     MainState st = onDevice("QZR-D10");
     ClearId(st);
-    EXPECT_EQ(idText(st, kIdModeHex), "7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F");
-    EXPECT_EQ(idChecksumText(st, kIdModeHex), "7F 7F 7F 7F");
-    EXPECT_EQ(idText(st, kIdModeAscii), std::string(12, '\x7F'));  // DEL characters stay as they are
-    EXPECT_EQ(idChecksumText(st, kIdModeAscii), "Blank");
+    EXPECT_EQ(idText(st.image, kIdModeHex), "7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F");
+    EXPECT_EQ(idChecksumText(st.device, st.image, kIdModeHex), "7F 7F 7F 7F");
+    EXPECT_EQ(idText(st.image, kIdModeAscii), std::string(12, '\x7F'));  // DEL characters stay as they are
+    EXPECT_EQ(idChecksumText(st.device, st.image, kIdModeAscii), "Blank");
 
     st.options.idDisplayMode = kIdModeHex;
-    IDLabelShow(st);
+    IDLabelShow(st.options, st.device, st.image, *st.views);
     EXPECT_EQ(st.options.idText, "7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F");
     EXPECT_EQ(st.options.idChecksumText, "7F 7F 7F 7F");
 }
@@ -43,23 +44,23 @@ TEST(IdText, AsciiStopsAtZeroAndShowsControlsAsBlanks) {
     MainState st = onDevice("QZR-D10");
     applyIdEditorText(st, "AB", kIdModeAscii);
     st.image.idArea()[1] = 0;  // ends the text after "A"
-    EXPECT_EQ(idText(st, kIdModeAscii), "A");
+    EXPECT_EQ(idText(st.image, kIdModeAscii), "A");
     auto id = st.image.idArea();
     id[12] = '1';
     id[13] = 0x05;
     id[14] = 'F';
     id[15] = 'E';
-    EXPECT_EQ(idChecksumText(st, kIdModeAscii), "1 FE");
+    EXPECT_EQ(idChecksumText(st.device, st.image, kIdModeAscii), "1 FE");
 
     // The 11-bit core shows the high half as a hexadecimal digit.
     st = onDevice("QZR-D59");
-    EXPECT_EQ(idChecksumText(st, kIdModeAscii), "Blank");  // blank there is 7F 0F
+    EXPECT_EQ(idChecksumText(st.device, st.image, kIdModeAscii), "Blank");  // blank there is 7F 0F
     id = st.image.idArea();
     id[12] = '1';
     id[13] = 0x0A;
     id[14] = '2';
     id[15] = 0x00;
-    EXPECT_EQ(idChecksumText(st, kIdModeAscii), "1A20");
+    EXPECT_EQ(idChecksumText(st.device, st.image, kIdModeAscii), "1A20");
 }
 
 TEST(IdEditor, AsciiStoresMaskedCharactersAndBlanksTheRest) {
@@ -67,7 +68,7 @@ TEST(IdEditor, AsciiStoresMaskedCharactersAndBlanksTheRest) {
     applyIdEditorText(st, "ABCDE", kIdModeAscii);
     EXPECT_EQ(idBytes(st, 0, 12),
               (std::vector<uint8_t>{0x41, 0x42, 0x43, 0x44, 0x45, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}));
-    EXPECT_EQ(idEditorText(st, kIdModeAscii), "ABCDE\x7F\x7F\x7F\x7F\x7F\x7F\x7F");
+    EXPECT_EQ(idEditorText(st.image, kIdModeAscii), "ABCDE\x7F\x7F\x7F\x7F\x7F\x7F\x7F");
 
     st = onDevice("QZR-D59");
     applyIdEditorText(st, "ABCDE", kIdModeAscii);
@@ -77,7 +78,7 @@ TEST(IdEditor, AsciiStoresMaskedCharactersAndBlanksTheRest) {
     // Longer texts are cut at 12 characters; the checksum bytes stay untouched.
     st = onDevice("QZR-D10");
     applyIdEditorText(st, "0123456789ABCDEF", kIdModeAscii);
-    EXPECT_EQ(idText(st, kIdModeAscii), "0123456789AB");
+    EXPECT_EQ(idText(st.image, kIdModeAscii), "0123456789AB");
     EXPECT_EQ(idBytes(st, 12, 4), (std::vector<uint8_t>{0x7F, 0x7F, 0x7F, 0x7F}));
 }
 
@@ -86,8 +87,8 @@ TEST(IdEditor, HexParsesPairsAndCountsOtherCharactersAsF) {
     applyIdEditorText(st, "01 23 45 67 89 ab CD EF 10 FF 7G", kIdModeHex);
     EXPECT_EQ(idBytes(st, 0, 12),
               (std::vector<uint8_t>{0x01, 0x23, 0x45, 0x67, 0x09, 0x2B, 0x4D, 0x6F, 0x10, 0x7F, 0x7F, 0x7F}));
-    EXPECT_EQ(idEditorText(st, kIdModeHex), "01 23 45 67 09 2B 4D 6F 10 7F 7F 7F");
-    EXPECT_EQ(idEditorText(st, kIdModeHex).size(), 35u);
+    EXPECT_EQ(idEditorText(st.image, kIdModeHex), "01 23 45 67 09 2B 4D 6F 10 7F 7F 7F");
+    EXPECT_EQ(idEditorText(st.image, kIdModeHex).size(), 35u);
 
     // An empty field: every low half 0x7F, every high half highByteMask.
     st = onDevice("QZR-D59");
@@ -102,7 +103,7 @@ TEST(IdEditor, HexParsesPairsAndCountsOtherCharactersAsF) {
 
 // Sets the memory-checksum text the main window shows, which is what the ID checksum carries.
 void setChecksumText(MainState& st, const char* text) {
-    CalChecksum(st);
+    CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
     st.options.memoryChecksumText = text;
 }
 
@@ -110,49 +111,49 @@ TEST(IdChecksum, FourteenBitCoreCarriesCharacters) {
     MainState st = onDevice("QZR-D10");
     applyIdEditorText(st, "QZR", kIdModeAscii);
     setChecksumText(st, "1A2B");
-    GetIdChecksum(st);
+    GetIdChecksum(st.options, st.device, st.image);
     EXPECT_EQ(transfer(st, 0, 16), (std::vector<uint8_t>{'Q', 'Z', 'R', 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F,
                                                          0x7F, 0x7F, 0x7F, 0x31, 0x41, 0x32, 0x42}));
     EXPECT_EQ(transfer(st, 16, 16), idBytes(st, 16, 16));
 
     // Read back unchanged: good; another checksum: 2; another ID: 1; both: 3.
-    EXPECT_EQ(VerifyIdChecksum(st), 0);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 0);
     setChecksumText(st, "1A2C");
-    EXPECT_EQ(VerifyIdChecksum(st), 2);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 2);
     st.image.transferArea()[4] = 'X';
-    EXPECT_EQ(VerifyIdChecksum(st), 3);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 3);
     setChecksumText(st, "1A2B");
-    EXPECT_EQ(VerifyIdChecksum(st), 1);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 1);
 }
 
 TEST(IdChecksum, ElevenBitCoreCarriesDigitValues) {
     MainState st = onDevice("QZR-D59");
     setChecksumText(st, "1A2B");
-    GetIdChecksum(st);
+    GetIdChecksum(st.options, st.device, st.image);
     EXPECT_EQ(transfer(st, 0, 16), (std::vector<uint8_t>{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F,
                                                          0x7F, 0x7F, 0x7F, 0x31, 0x7A, 0x32, 0x7B}));
     // The chip gives back only four bits of every high half.
     auto t = st.image.transferArea();
     for (std::size_t i = 1; i < 16; i += 2) t[i] &= 0x0F;
-    EXPECT_EQ(VerifyIdChecksum(st), 0);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 0);
     t[13] = 0x0B;
-    EXPECT_EQ(VerifyIdChecksum(st), 2);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 2);
 }
 
 TEST(IdChecksum, ClearIdOnElevenBitCoreStillVerifies) {
     // Clear ID leaves 0x7F in the high halves, of which the chip keeps four bits.
     MainState st = onDevice("QZR-D59");
     ClearId(st);
-    GetIdChecksum(st);
+    GetIdChecksum(st.options, st.device, st.image);
     auto t = st.image.transferArea();
     for (std::size_t i = 1; i < 16; i += 2) t[i] &= 0x0F;
-    EXPECT_EQ(VerifyIdChecksum(st), 0);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 0);
 }
 
 TEST(IdChecksum, UsesTheComputedChecksumBeforeAnyWasShown) {
     MainState st;
     ASSERT_EQ(st.options.memoryChecksumText, "Blank");
-    GetIdChecksum(st);
+    GetIdChecksum(st.options, st.device, st.image);
     // QZR-D01: 2048 blank words, F000.
     EXPECT_EQ(transfer(st, 12, 4), (std::vector<uint8_t>{'F', '0', '0', '0'}));
 }
@@ -164,7 +165,7 @@ TEST(IdExtendedView, RowsFromTheIdAreaAndOptionBytes) {
     auto aux = st.image.auxArea();
     for (std::size_t i = 0; i < aux.size(); ++i) aux[i] = static_cast<uint8_t>(0xA0 + i);
     st.options.readOptionBytes = {1, 2, 3, 4};
-    const IdExtendedView v = idExtendedView(st);
+    const IdExtendedView v = idExtendedView(st.options, st.optionBytes, st.image);
     EXPECT_EQ(v.writerId, "10");
     EXPECT_EQ(v.writerModel, "18");
     EXPECT_EQ(v.firmwareVersion, "19");
@@ -188,7 +189,7 @@ TEST(IdText, EveryChangeAsksForTheIdDisplay) {
     applyIdEditorText(st, "ABC", kIdModeAscii);
     EXPECT_EQ(views.idDisplays, 1);
     EXPECT_EQ(st.options.idText.substr(0, 3), "ABC");
-    IDLabelShow(st);
+    IDLabelShow(st.options, st.device, st.image, *st.views);
     EXPECT_EQ(views.idDisplays, 2);
 }
 

@@ -118,12 +118,12 @@ TEST(OptionTables, GetOptDataKeepsTheLastResultWhenTheListIsMissing) {
     st.device.optionItemSelector[1] = 9;  // item 2 has five lists
     st.options.lastLookupText = "before";
     st.options.lastLookupValue = 77;
-    EXPECT_FALSE(GetOptData(st, 2, 0));
+    EXPECT_FALSE(GetOptData(st.options, st.device, *st.ui, 2, 0));
     EXPECT_EQ(st.options.lastLookupText, "before");
     EXPECT_EQ(st.options.lastLookupValue, 77);
     EXPECT_EQ(ui.log, std::vector<std::string>{"Can not find Option item"});
     st.device.optionItemSelector[1] = 5;
-    EXPECT_TRUE(GetOptData(st, 2, 0));
+    EXPECT_TRUE(GetOptData(st.options, st.device, *st.ui, 2, 0));
     EXPECT_EQ(st.options.lastLookupText, "PB3 pin");
     EXPECT_EQ(st.options.lastLookupValue, 0x0C00);
 }

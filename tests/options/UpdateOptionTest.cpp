@@ -4,6 +4,7 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "app/OptionCommands.h"
 #include "options/OptionEditor.h"
 #include "options/Options.h"
 
@@ -62,7 +63,7 @@ TEST(UpdateOption, BlankFamilyOneDevice) {
 TEST(UpdateOption, DecodesValuesAndFlagsErrors) {
     MainState st = onDevice("QZR-D10");
     setValue(st, 0x0006 | 0x0090 | 0x0200 | 0x0800 | 0x1000);  // XT, 20mS, WDT enable, PED enable, security
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(item(st, 1).valueText, "XT");
     EXPECT_EQ(item(st, 3).valueText, "20mS");
     EXPECT_EQ(item(st, 4).valueText, "Enable");
@@ -72,7 +73,7 @@ TEST(UpdateOption, DecodesValuesAndFlagsErrors) {
     EXPECT_EQ(optionStatusMessage(st.options.optionStatus), "");
 
     setValue(st, 0x0000 | 0x00F0 | 0x0200 | 0x0800);  // OSC 0: no entry; OST blank
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(item(st, 1).valueText, "Error");
     EXPECT_EQ(st.options.optionStatus, 3);
     EXPECT_EQ(optionStatusMessage(3), "Some options are blank or error!");
@@ -83,14 +84,14 @@ TEST(UpdateOption, DecodesValuesAndFlagsErrors) {
 TEST(UpdateOption, MasksBeforeDecoding) {
     MainState st = onDevice("QZR-D10");
     setValue(st, 0x3FFF | 0x3FFF0000);
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     // Bit 12 and the whole second word are not valid for this device.
     EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x5F, 0x00, 0x00}));
 
     // The or-mask forces bits: QZR-D11 (and 0x0FFF2FF0, or 0x1000000A) has its low nibble fixed at 0xA.
     st = onDevice("QZR-D11");
     st.optionBytes = {0, 0, 0, 0};
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x0A, 0x00, 0x00, 0x20}));
     EXPECT_EQ(optionValue(st.optionBytes), 0x1000000Au);
     ClearOption(st);
@@ -104,11 +105,11 @@ TEST(UpdateOption, MasksBeforeDecoding) {
 TEST(UpdateOption, ListFourteenSpansBothWords) {
     MainState st = onDevice("QZR-D19");  // family 34: item 1 list 14, item 10 list 2
     setValue(st, 0x0800000A);
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(item(st, 1).valueText, "Internal RC");
     EXPECT_EQ(item(st, 10).caption, "RTCC/PA4:");
     setValue(st, 0x0400000A);
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(item(st, 1).valueText, "RC");
     ClearOption(st);
     EXPECT_EQ(item(st, 1).valueText, "Blank");
@@ -118,11 +119,11 @@ TEST(UpdateOption, SharedMasksDecodeByList) {
     // Item 5 lists 3 and 4 share their mask; only list 3 knows "High level" (0x0810).
     MainState st = onDevice("QZR-D05");  // family 36: item 5 list 3
     setValue(st, 0x0810 | 0x000A);
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(item(st, 5).valueText, "High level");
     st = onDevice("QZR-D33");  // family 16: item 5 list 4
     setValue(st, 0x0810);
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(item(st, 5).valueText, "Error");
     EXPECT_TRUE(st.options.optionStatus & 2);
 }
@@ -130,7 +131,7 @@ TEST(UpdateOption, SharedMasksDecodeByList) {
 TEST(UpdateOption, FamilyZeroHidesEverything) {
     MainState st;
     st.device.optionItemSelector.fill(0);
-    UpdateOption(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     for (const OptionItemView& v : st.options.items) {
         EXPECT_FALSE(v.captionVisible);
         EXPECT_EQ(v.valueText, "Blank");
@@ -141,8 +142,8 @@ TEST(UpdateOption, FamilyZeroHidesEverything) {
 TEST(OptionEditor, BuildsListsAndSelections) {
     MainState st = onDevice("QZR-D10");
     setValue(st, 0x0006 | 0x00F0 | 0x0200 | 0x0800 | 0x3000);
-    UpdateOption(st);
-    OptionEditor ed(st);
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
+    OptionEditor ed(st.optionBytes, st.optionsChanged, st.options, st.device, *st.ui);
     const auto& items = ed.items();
     EXPECT_TRUE(items[0].present);
     EXPECT_EQ(items[0].caption, "OSC Type:");
@@ -178,7 +179,7 @@ TEST(OptionEditor, BuildsListsAndSelections) {
 TEST(OptionEditor, OkWithoutChangeReappliesTheMasks) {
     MainState st = onDevice("QZR-D10");
     st.optionBytes = {0x7F, 0x7F, 0x7F, 0x7F};  // not yet masked
-    OptionEditor ed(st);
+    OptionEditor ed(st.optionBytes, st.optionsChanged, st.options, st.device, *st.ui);
     ed.accept();
     EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x7F, 0x7F, 0x7F}));  // passes through
     finishOptionEditor(st);
@@ -186,7 +187,7 @@ TEST(OptionEditor, OkWithoutChangeReappliesTheMasks) {
 
     // Cancel: no accept, nothing refreshed.
     st.optionBytes = {1, 2, 3, 4};
-    OptionEditor cancelled(st);
+    OptionEditor cancelled(st.optionBytes, st.optionsChanged, st.options, st.device, *st.ui);
     cancelled.select(1, 1);
     finishOptionEditor(st);
     EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{1, 2, 3, 4}));
@@ -195,7 +196,7 @@ TEST(OptionEditor, OkWithoutChangeReappliesTheMasks) {
 TEST(OptionEditor, OneChoiceChangesBothWords) {
     MainState st = onDevice("QZR-D19");
     ClearOption(st);
-    OptionEditor ed(st);
+    OptionEditor ed(st.optionBytes, st.optionsChanged, st.options, st.device, *st.ui);
     ed.select(1, 5);  // "Internal RC"
     ed.accept();
     finishOptionEditor(st);

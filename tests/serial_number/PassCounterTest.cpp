@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/DeviceCommands.h"
+#include "app/MainState.h"
 #include "serial_number/PassCounter.h"
 
 namespace qzr {
@@ -20,26 +21,26 @@ TEST(PassCounter, CountsOnInDecimal) {
 TEST(PassCounter, SetIncrementAndReset) {
     MainState st;
     EXPECT_EQ(st.serial.passCountText, "0");
-    EXPECT_TRUE(SetPassCount(st, "41"));
-    for (int chip = 0; chip < 3; ++chip) IncrementPassCount(st);
+    EXPECT_TRUE(SetPassCount(st.serial, *st.views, "41"));
+    for (int chip = 0; chip < 3; ++chip) IncrementPassCount(st.serial, *st.views);
     EXPECT_EQ(st.serial.passCountText, "44");
 
-    EXPECT_TRUE(SetPassCount(st, "007"));
+    EXPECT_TRUE(SetPassCount(st.serial, *st.views, "007"));
     EXPECT_EQ(st.serial.passCountText, "007") << "the field's text is taken unchanged";
-    EXPECT_TRUE(SetPassCount(st, ""));
+    EXPECT_TRUE(SetPassCount(st.serial, *st.views, ""));
     EXPECT_EQ(st.serial.passCountText, "0") << "an empty field stores 0";
-    EXPECT_FALSE(SetPassCount(st, "1x"));
+    EXPECT_FALSE(SetPassCount(st.serial, *st.views, "1x"));
     EXPECT_EQ(st.serial.passCountText, "0");
 
     EXPECT_TRUE(passCountFieldAccepts('7'));
     EXPECT_FALSE(passCountFieldAccepts('a'));
     EXPECT_FALSE(passCountFieldAccepts('-'));
 
-    SetPassCount(st, "12");
+    SetPassCount(st.serial, *st.views, "12");
     selectDevice(st, "QZR-D02");
     EXPECT_EQ(st.serial.passCountText, "0");
-    SetPassCount(st, "12");
-    ResetPassCount(st);
+    SetPassCount(st.serial, *st.views, "12");
+    ResetPassCount(st.serial, *st.views);
     EXPECT_EQ(st.serial.passCountText, "0");
 }
 

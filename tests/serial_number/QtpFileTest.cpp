@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/QtpCommands.h"
 #include "serial_number/QtpFile.h"
 #include "serial_number/SerialTestSupport.h"
 #include "support/TestFiles.h"
@@ -118,7 +119,7 @@ struct QtpReader : SerialFixtureState {
         st.serial.qtpFileOpen = true;
     }
     bool read() {
-        ReadSerialData(st);
+        ReadSerialData(st.serial, st.device, *st.ui);
         return !st.serial.qtpNoNumber;
     }
 };
@@ -232,10 +233,12 @@ TEST(QtpLoad, OpensTakesTheFirstNumberAndPlacesIt) {
         << "the path after its first separator";
 
     // After each good chip: the next record, then the end of the file.
-    EXPECT_TRUE(SerialNoAfterGoodRun(f.st));
+    EXPECT_TRUE(SerialNoAfterGoodRun(f.st.serial, f.st.operation.qtpSimulation, f.st.options,
+                                     f.st.optionBytes, f.st.device, f.st.image, *f.st.ui, *f.st.views));
     EXPECT_EQ(f.word(0x100), 0x3106);
     f.st.operation.qtpSimulation = true;
-    EXPECT_FALSE(SerialNoAfterGoodRun(f.st));
+    EXPECT_FALSE(SerialNoAfterGoodRun(f.st.serial, f.st.operation.qtpSimulation, f.st.options,
+                                      f.st.optionBytes, f.st.device, f.st.image, *f.st.ui, *f.st.views));
     EXPECT_FALSE(f.st.serial.serialMode);
     EXPECT_FALSE(f.st.serial.qtpFileOpen);
     EXPECT_FALSE(f.st.operation.qtpSimulation);
@@ -251,7 +254,8 @@ TEST(QtpLoad, ADamagedRecordEndsQtpProgramming) {
     test::writeFile(dir.file("q.txt"),
                     std::string(":020100000531C7\r\n:020100000631C0\r\n:020100000731C5\r\n"));
     ASSERT_TRUE(LoadQTPFile1Click(f.st, chosen(dir.file("q.txt"))));
-    EXPECT_FALSE(SerialNoAfterGoodRun(f.st));
+    EXPECT_FALSE(SerialNoAfterGoodRun(f.st.serial, f.st.operation.qtpSimulation, f.st.options,
+                                      f.st.optionBytes, f.st.device, f.st.image, *f.st.ui, *f.st.views));
     EXPECT_EQ(f.ui.log, std::vector<std::string>{"File Checksum Error!"});
     EXPECT_EQ(f.word(0x100), 0x3105) << "the half-read number is never placed";
     EXPECT_FALSE(f.st.serial.serialMode);

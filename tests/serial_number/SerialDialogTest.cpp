@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/SerialNumberCommands.h"
 #include "serial_number/SerialNumber.h"
 #include "serial_number/SerialTestSupport.h"
 
@@ -104,36 +105,47 @@ TEST(SerialDialog, ChecksRunInOrderAndStopAtTheFirstFailure) {
     SerialFixtureState f;
     f.st.serial.serialMode = true;  // any failure leaves the mode off
     SerialNoFields in = fields("0", "", "00", "0");
-    EXPECT_FALSE(CheckSerialNoSetting(f.st, in));
+    EXPECT_FALSE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                      *f.st.views));
     EXPECT_FALSE(f.st.serial.serialMode);
 
     in.noOfByte = "1";
     in.increment = "x";
-    EXPECT_FALSE(CheckSerialNoSetting(f.st, in));
+    EXPECT_FALSE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                      *f.st.views));
     in.increment = "256";
-    EXPECT_FALSE(CheckSerialNoSetting(f.st, in));
+    EXPECT_FALSE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                      *f.st.views));
     EXPECT_EQ(in.increment, "") << "an increment out of range is emptied";
     in.increment = "255";
     in.startAddress = "7ff";  // word 0x7FF is the last of 2048: one byte fits
     in.noOfByte = "2";
-    EXPECT_FALSE(CheckSerialNoSetting(f.st, in));
+    EXPECT_FALSE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                      *f.st.views));
     EXPECT_EQ(in.startAddress, "07FF");
     in.target = SerialTarget::Eeprom;
     in.startAddress = "00FF";
-    EXPECT_FALSE(CheckSerialNoSetting(f.st, in));
+    EXPECT_FALSE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                      *f.st.views));
     in.startAddress = "00FE";
     in.startValue = "123456";
-    EXPECT_FALSE(CheckSerialNoSetting(f.st, in));
+    EXPECT_FALSE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                      *f.st.views));
     in.startValue = "3456";
-    EXPECT_TRUE(CheckSerialNoSetting(f.st, in)) << "EEPROM needs no RTWI words";
+    EXPECT_TRUE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                     *f.st.views))
+        << "EEPROM needs no RTWI words";
     EXPECT_TRUE(f.st.serial.serialMode);
     in.target = SerialTarget::ProgramMemory;
     in.startAddress = "0010";
     f.putRtwi(0x10, 1);
-    EXPECT_FALSE(CheckSerialNoSetting(f.st, in)) << "word 0x11 is blank";
+    EXPECT_FALSE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                      *f.st.views))
+        << "word 0x11 is blank";
     EXPECT_FALSE(f.st.serial.serialMode);
     f.putRtwi(0x11, 1);
-    EXPECT_TRUE(CheckSerialNoSetting(f.st, in));
+    EXPECT_TRUE(CheckSerialNoSetting(f.st.serial, in, f.st.device, f.st.image, f.st.hexTextValid, *f.st.ui,
+                                     *f.st.views));
 
     EXPECT_EQ(f.ui.log, (std::vector<std::string>{
                             "\"No. of Byte\" is not a valid value!!",

@@ -21,14 +21,16 @@ TEST(SerialNo2Memory, ProgramMemoryInBothByteOrders) {
     f.st.serial.startAddress = 0x10;
     setNumber(f.st.serial, 2, 0x1234);
     const std::string before = f.st.options.memoryChecksumText;
-    EXPECT_TRUE(SerialNo2Memory(f.st));
+    EXPECT_TRUE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views));
     EXPECT_EQ(f.word(0x10), 0x3112);
     EXPECT_EQ(f.word(0x11), 0x3134);
     EXPECT_NE(f.st.options.memoryChecksumText, before) << "the checksums follow a number in program memory";
     EXPECT_EQ(f.st.serial.serialNoText, " 1234");
 
     f.st.serial.byteOrder = SerialByteOrder::LsbFirst;
-    EXPECT_TRUE(SerialNo2Memory(f.st));
+    EXPECT_TRUE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views));
     EXPECT_EQ(f.word(0x10), 0x3134);
     EXPECT_EQ(f.word(0x11), 0x3112);
 }
@@ -39,11 +41,13 @@ TEST(SerialNo2Memory, BitSevenGoesIntoTheHighHalf) {
     f.st.serial.serialMode = true;
     f.st.serial.startAddress = 0x20;
     setNumber(f.st.serial, 1, 0xA5);
-    EXPECT_TRUE(SerialNo2Memory(f.st));
+    EXPECT_TRUE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views));
     EXPECT_EQ(f.word(0x20), 0x31A5);
     // And back: a later number without bit 7 clears it again; the opcode bits stay.
     setNumber(f.st.serial, 1, 0x05);
-    EXPECT_TRUE(SerialNo2Memory(f.st));
+    EXPECT_TRUE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views));
     EXPECT_EQ(f.word(0x20), 0x3105);
 }
 
@@ -54,7 +58,8 @@ TEST(SerialNo2Memory, EepromTakesTheBytesWithoutNewChecksums) {
     f.st.serial.startAddress = 0x20;
     setNumber(f.st.serial, 3, 0x010203);
     const std::string before = f.st.options.optionChecksumText;
-    EXPECT_TRUE(SerialNo2Memory(f.st));
+    EXPECT_TRUE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views));
     EXPECT_EQ(f.st.image.eepromByte(0x1F), 0x00);
     EXPECT_EQ(f.st.image.eepromByte(0x20), 0x01);
     EXPECT_EQ(f.st.image.eepromByte(0x21), 0x02);
@@ -68,7 +73,8 @@ TEST(SerialNo2Memory, NothingHappensWhileTheModeIsOff) {
     SerialFixtureState f;
     f.putRtwi(0, 1);
     setNumber(f.st.serial, 1, 0x42);
-    EXPECT_TRUE(SerialNo2Memory(f.st));
+    EXPECT_TRUE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views));
     EXPECT_EQ(f.word(0), 0x3100);
 }
 
@@ -80,7 +86,9 @@ TEST(SerialNo2Memory, RefusesANumberThatCannotBePlacedWhole) {
     f.putRtwi(0x7FE, 2);
     f.st.serial.startAddress = 0x7FE;
     setNumber(f.st.serial, 3, 0xAABBCC);
-    EXPECT_FALSE(SerialNo2Memory(f.st)) << "the third word lies past the 2048 words of the device";
+    EXPECT_FALSE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views))
+        << "the third word lies past the 2048 words of the device";
     EXPECT_EQ(f.word(0x7FE), 0x3100);
     EXPECT_EQ(f.word(0x7FF), 0x3100);
     EXPECT_EQ(f.word(0x800), 0x3FFF);
@@ -88,14 +96,17 @@ TEST(SerialNo2Memory, RefusesANumberThatCannotBePlacedWhole) {
     f.putRtwi(0x100, 3);
     f.st.image.setProgramWord(0x101, splitWord(0x2805));
     f.st.serial.startAddress = 0x100;
-    EXPECT_FALSE(SerialNo2Memory(f.st));
+    EXPECT_FALSE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views));
     EXPECT_EQ(f.word(0x100), 0x3100);
     EXPECT_EQ(f.word(0x101), 0x2805);
     EXPECT_EQ(f.word(0x102), 0x3100);
 
     f.st.serial.target = SerialTarget::Eeprom;
     f.st.serial.startAddress = 254;
-    EXPECT_FALSE(SerialNo2Memory(f.st)) << "256 EEPROM bytes";
+    EXPECT_FALSE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views))
+        << "256 EEPROM bytes";
     EXPECT_EQ(f.st.image.eepromByte(254), 0);
     EXPECT_EQ(f.st.image.eepromByte(256), 0);
 
@@ -105,7 +116,8 @@ TEST(SerialNo2Memory, RefusesANumberThatCannotBePlacedWhole) {
     f.st.serial.target = SerialTarget::Eeprom;
     f.st.serial.startAddress = 0;
     setNumber(f.st.serial, 1, 0x55);
-    EXPECT_FALSE(SerialNo2Memory(f.st));
+    EXPECT_FALSE(
+        SerialNo2Memory(f.st.serial, f.st.options, f.st.optionBytes, f.st.device, f.st.image, *f.st.views));
     EXPECT_EQ(f.st.image.eepromByte(0), 0);
 }
 

@@ -34,6 +34,8 @@
 #include "app/ConfigCommands.h"
 #include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
+#include "app/OptionCommands.h"
+#include "app/QtpCommands.h"
 #include "app/ShellCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/GuiUserInterface.h"
@@ -879,7 +881,7 @@ QMdiSubWindow* TMainForm::addChild(QWidget* view, const QSize& size) {
 
 void TMainForm::recreateIdWindow() {
     // The ID window comes with the ID editor; until then its copy in the main window is kept current.
-    IDLabelShow(st_);
+    IDLabelShow(st_.options, st_.device, st_.image, *st_.views);
     refreshLabels();
     if (onRecreateIdWindow) onRecreateIdWindow();
 }

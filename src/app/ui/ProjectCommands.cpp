@@ -7,6 +7,7 @@
 
 #include "app/BufferCommands.h"
 #include "app/MainState.h"
+#include "app/OptionCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/MainFormCommands.h"

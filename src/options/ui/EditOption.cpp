@@ -38,7 +38,8 @@ const char* const kDesignCaptions[13] = {
 
 }  // namespace
 
-TEditOption::TEditOption(MainState& st, QWidget* parent) : QDialog(parent), editor_(st) {
+TEditOption::TEditOption(MainState& st, QWidget* parent)
+    : QDialog(parent), editor_(st.optionBytes, st.optionsChanged, st.options, st.device, *st.ui) {
     setObjectName("TEditOption");
     setWindowTitle("Edit OPTION");
     auto* row = new QHBoxLayout(this);

@@ -13,6 +13,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "app/IdCommands.h"
 #include "app/MainState.h"
 #include "app/ui/ModalRunner.h"
 #include "options/IdCode.h"
@@ -98,7 +99,7 @@ TIDChecksumForm::TIDChecksumForm(MainState& st, QWidget* parent) : QWidget(paren
 
     // The extended rows, filled once when the window is created: the writer rows and the dump show in the
     // extended view, the option rows below them only at the full height.
-    const IdExtendedView ext = idExtendedView(st_);
+    const IdExtendedView ext = idExtendedView(st_.options, st_.optionBytes, st_.image);
     const std::pair<const char*, const std::string*> lines[] = {
         {"Writer ID :", &ext.writerId},
         {"Writer Model :", &ext.writerModel},
@@ -140,7 +141,7 @@ TIDChecksumForm::~TIDChecksumForm() {
 }
 
 void TIDChecksumForm::IDLabelShow() {
-    qzr::IDLabelShow(st_);
+    qzr::IDLabelShow(st_.options, st_.device, st_.image, *st_.views);
     idLabel_->setText(latin1(st_.options.idText));
     checksumLabel_->setText(latin1(st_.options.idChecksumText));
 }
@@ -205,11 +206,11 @@ TIDModify::TIDModify(MainState& st, QWidget* parent)
         // Twelve bytes of two hexadecimal digits, upper case, the blanks part of the text.
         edit_->setObjectName("MaskEdit1");
         edit_->setInputMask(">HH HH HH HH HH HH HH HH HH HH HH HH;_");
-        edit_->setText(QString::fromStdString(idEditorText(st_, kIdModeHex)).remove(' '));
+        edit_->setText(QString::fromStdString(idEditorText(st_.image, kIdModeHex)).remove(' '));
     } else {
         edit_->setObjectName("Edit1");
         edit_->setMaxLength(12);
-        edit_->setText(latin1(idEditorText(st_, kIdModeAscii)));
+        edit_->setText(latin1(idEditorText(st_.image, kIdModeAscii)));
     }
     edit_->setMinimumWidth(300);
     column->addWidget(edit_);

@@ -38,7 +38,7 @@ TCounterSetupForm::TCounterSetupForm(MainState& st, QWidget* parent) : QDialog(p
     buttons->addWidget(cancel);
     column->addLayout(buttons);
     connect(ok, &QPushButton::clicked, this, [this] {
-        SetPassCount(st_, edit_->text().toStdString());
+        SetPassCount(st_.serial, *st_.views, edit_->text().toStdString());
         accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

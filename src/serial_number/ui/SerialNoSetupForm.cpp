@@ -13,6 +13,8 @@
 #include <exception>
 
 #include "app/MainState.h"
+#include "app/QtpCommands.h"
+#include "app/SerialNumberCommands.h"
 #include "app/ui/ModalRunner.h"
 
 namespace qzr::gui {

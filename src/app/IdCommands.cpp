@@ -1,0 +1,13 @@
+#include "app/IdCommands.h"
+
+#include "app/MainState.h"
+#include "options/IdCode.h"
+
+namespace qzr {
+
+void applyIdEditorText(MainState& st, std::string_view text, int mode) {
+    storeIdEditorText(st.image, st.device, text, mode);
+    IDLabelShow(st.options, st.device, st.image, *st.views);
+}
+
+}  // namespace qzr
