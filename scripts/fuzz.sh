@@ -13,7 +13,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 jobs=$(nproc)
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g" \
-      -DQZR_WERROR=ON -DQZR_SANITIZE=ON -DQZR_FUZZ=ON -DQZR_BUILD_GUI=OFF -DQZR_BUILD_BENCH=OFF \
+      -DQZR_WERROR=ON -DQZR_SANITIZE=ON -DQZR_FUZZ=ON -DQZR_BUILD_GUI=OFF -DQZR_BUILD_BENCH=OFF -DQZR_BUILD_TESTS=OFF \
       -DQZR_FUZZ_SECONDS="$seconds"
 cmake --build build/fuzz -j "$jobs" --target fuzz_all
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
