@@ -13,7 +13,7 @@
 #include "device/DeviceCatalogue.h"
 #include "writer/VirtualWriter.h"
 #include "writer/WriterProtocol.h"
-#include "writer/WriterHeader.h"
+#include "app/StateHeader.h"
 
 namespace {
 

@@ -4,23 +4,17 @@
 #include <ctime>
 
 #include "app/MainState.h"
-#include "device/DeviceCatalogue.h"
+#include "app/StateHeader.h"
 #include "common/HexText.h"
+#include "device/DeviceCatalogue.h"
 #include "operations/OperationDispatch.h"
 #include "operations/ProductionLog.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
 #include "serial_number/SerialNumber.h"
-#include "writer/WriterHeader.h"
 
 namespace qzr {
-
-namespace {
-
-constexpr uint8_t kContinuationBit = 0x40;
-
-}  // namespace
 
 struct OperationEngine::StreamTexts {
     const char* ctsTimeout;
@@ -147,23 +141,21 @@ int OperationEngine::writeData(int count) {
 
 void OperationEngine::header(uint8_t area, uint8_t kind, bool more) {
     GetHeader(st_, area, kind);
-    auto h = st_.image.headerArea();
-    if (more)
-        h[9] = static_cast<uint8_t>(h[9] | kContinuationBit);
-    else
-        h[9] = static_cast<uint8_t>(h[9] & ~kContinuationBit);
+    WriterHeader h = headerInImage(st_.image);
+    h.setContinuation(more);
+    putHeader(st_.image, h);
 }
 
 void OperationEngine::closeSequence() {
-    auto h = st_.image.headerArea();
-    h[9] = static_cast<uint8_t>(h[9] & ~kContinuationBit);
-    h[3] = 0;
+    WriterHeader h = headerInImage(st_.image);
+    h.setContinuation(false);
+    h.lastIndex &= 0xFF00;  // only the low byte of the last index is cleared
+    putHeader(st_.image, h);
     read7Bit(2);  // the writer's answer does not matter
 }
 
 int OperationEngine::wordsOfHeader() const {
-    auto h = st_.image.headerArea();
-    return h[3] + 256 * h[4];
+    return headerInImage(st_.image).lastIndex;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -512,7 +504,11 @@ bool OperationEngine::programEeprom() {
     show(line, "Program EEPROM data...");
     show(ViewLine::Option, "");
     header(kAreaEeprom, kKindProgramPulse, true);
-    st_.image.headerArea()[7] = 20;
+    {
+        WriterHeader h = headerInImage(st_.image);
+        h.timing = 20;
+        putHeader(st_.image, h);
+    }
     const int r = sendHeader();
     if (r != lrReady) {
         failStatus(line, r, "Connect timeout!!", "Writer Error!!");
@@ -572,7 +568,7 @@ bool OperationEngine::programOptions() {
     auto t = st_.image.transferArea();
     for (std::size_t i = 0; i < 4; ++i) t[i] = st_.optionBytes[i];
     if (st_.device.coreType == 3) t[1] = static_cast<uint8_t>(t[1] | 0x70);
-    const int w = writeData((st_.image.headerArea()[3] + 1) * 2);
+    const int w = writeData(((headerInImage(st_.image).lastIndex & 0xFF) + 1) * 2);
     if (w == lrWriteDone) return true;
     if (w == lrWriteFail) {
         fail(line, "OPTION program fail !!", true);

@@ -10,7 +10,7 @@
 #include "writer/CommLink.h"
 #include "writer/WriterDetect.h"
 #include "writer/WriterProtocol.h"
-#include "writer/WriterHeader.h"
+#include "app/StateHeader.h"
 
 namespace qzr {
 

@@ -7,6 +7,7 @@
 
 #include "writer/Clock.h"
 #include "writer/CommLink.h"
+#include "writer/WriterHeader.h"
 
 namespace qzr {
 
@@ -28,23 +29,6 @@ enum LinkResult : int {
     lrWriteDone = 12,    // WriteData ended without error
     lrStopped = 13,      // the stop request was raised (the dialog was closed); end the run quietly
 };
-
-// Bytes of the writer's vocabulary.
-namespace wb {
-inline constexpr uint8_t kProbe = 0xA0;
-inline constexpr uint8_t kIdRequest = 0xAD;
-inline constexpr uint8_t kHeaderStart = 0xA1;
-inline constexpr uint8_t kDownloadStart = 0xA9;
-inline constexpr uint8_t kProgramDone = 0xB0;
-inline constexpr uint8_t kProgramFail = 0xB1;
-inline constexpr uint8_t kClass1 = 0xB2;
-inline constexpr uint8_t kClass2 = 0xB3;
-inline constexpr uint8_t kIdentifying = 0xB4;
-inline constexpr uint8_t kReady = 0xB5;
-inline constexpr uint8_t kDone = 0xB8;
-inline constexpr uint8_t kAdapterError = 0xFD;
-inline constexpr uint8_t kNoChip = 0xFE;
-}  // namespace wb
 
 // Firmware versions compare as texts, character by character by character code; a text that another
 // text begins with is the smaller.

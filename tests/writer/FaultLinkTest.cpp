@@ -9,7 +9,7 @@
 #include "writer/FaultLink.h"
 #include "writer/VirtualWriter.h"
 #include "writer/WriterProtocol.h"
-#include "writer/WriterHeader.h"
+#include "app/StateHeader.h"
 
 namespace qzr {
 namespace {
