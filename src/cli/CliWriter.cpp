@@ -1,6 +1,7 @@
 // Commands on the writer link: detect.
 #include <string>
 
+#include "app/PortCommands.h"
 #include "cli/Cli.h"
 #include "writer/WriterDetect.h"
 #include "writer/WriterProtocol.h"

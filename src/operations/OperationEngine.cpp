@@ -24,13 +24,13 @@ struct OperationEngine::StreamTexts {
 };
 
 OperationEngine::OperationEngine(MainState& st, OperationView& view, const std::atomic<bool>* stop)
-    : st_(st), writer_(st, stop), view_(view) {
+    : st_(st), writer_(st.link, st.image, stop), view_(view) {
     reportReads();
 }
 
 OperationEngine::OperationEngine(MainState& st, CommLink& link, Clock& clock, OperationView& view,
                                  const std::atomic<bool>* stop)
-    : st_(st), writer_(st, link, clock, stop), view_(view) {
+    : st_(st), writer_(st.link, st.image, link, clock, stop), view_(view) {
     reportReads();
 }
 
@@ -298,7 +298,7 @@ OperationEngine::Precheck OperationEngine::prechecks() {
 
     runStart_ = ticks();
     if (stopped()) return Precheck::Failed;
-    const int writer = writer_.CheckWriter();
+    const int writer = writer_.CheckWriter(st_.device, *st_.ui, *st_.views);
     if (stopped()) return Precheck::Failed;
     if (writer == lrWrongWriter || writer == lrTimeout) {
         failShown(ViewLine::Data, writer == lrWrongWriter ? "Wrong writer!" : "Connect timeout!", false);

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "app/MainState.h"
+#include "image/MemoryImage.h"
+#include "writer/LinkState.h"
 
 namespace qzr {
 
@@ -58,15 +59,16 @@ bool twoBytesPerHandshake(const std::string& idText, const std::string& version)
            (isModelHrp021(idText) && compareVersion(version, "V3.26") >= 0);
 }
 
-WriterLink::WriterLink(MainState& st, const std::atomic<bool>* stop)
-    : st_(st), link_(nullptr), clock_(&st.link.tickClock()), stop_(stop) {}
+WriterLink::WriterLink(LinkState& linkState, MemoryImage& image, const std::atomic<bool>* stop)
+    : linkState_(linkState), image_(image), link_(nullptr), clock_(&linkState.tickClock()), stop_(stop) {}
 
-WriterLink::WriterLink(MainState& st, CommLink& link, Clock& clock, const std::atomic<bool>* stop)
-    : st_(st), link_(&link), clock_(&clock), stop_(stop) {}
+WriterLink::WriterLink(LinkState& linkState, MemoryImage& image, CommLink& link, Clock& clock,
+                       const std::atomic<bool>* stop)
+    : linkState_(linkState), image_(image), link_(&link), clock_(&clock), stop_(stop) {}
 
 CommLink& WriterLink::link() {
     if (link_) return *link_;
-    if (st_.link.Comm1) return *st_.link.Comm1;
+    if (linkState_.Comm1) return *linkState_.Comm1;
     return closedLink;
 }
 
@@ -152,7 +154,7 @@ int toResult(WriterLink::WaitResult r) {
 
 int WriterLink::SendHeader(int count) {
     count = std::clamp(count, 0, static_cast<int>(layout::kHeaderBytes));
-    const auto header = st_.image.headerArea();
+    const auto header = image_.headerArea();
     Purge();
     for (int i = 0; i < count; ++i) {
         const int start = clockTicks();
@@ -165,8 +167,8 @@ int WriterLink::SendHeader(int count) {
 }
 
 int WriterLink::Read8BitData(int count) {
-    const auto header = st_.image.headerArea();
-    const auto transfer = st_.image.transferArea();
+    const auto header = image_.headerArea();
+    const auto transfer = image_.transferArea();
     count = std::clamp(count, 0, static_cast<int>(transfer.size()));
     Purge();
     for (int i = 0; i < 10; ++i) {
@@ -191,8 +193,8 @@ int WriterLink::Read8BitData(int count) {
 }
 
 int WriterLink::Read7BitData(int count) {
-    const auto header = st_.image.headerArea();
-    const auto transfer = st_.image.transferArea();
+    const auto header = image_.headerArea();
+    const auto transfer = image_.transferArea();
     count = std::clamp(count, 0, static_cast<int>(transfer.size()));
     Purge();
     for (int i = 0; i < 10; ++i) {
@@ -234,7 +236,7 @@ int WriterLink::Read7BitDataWhole(int count) {
 
 int WriterLink::ReadWriterID(int maxChars) {
     Purge();
-    if (auto r = PacedSend(st_.image.headerArea()[0], clockTicks()); r != WaitResult::Ok) return toResult(r);
+    if (auto r = PacedSend(image_.headerArea()[0], clockTicks()); r != WaitResult::Ok) return toResult(r);
     int result = lrDone;
     int i = 0;
     int start = clockTicks();
@@ -247,7 +249,7 @@ int WriterLink::ReadWriterID(int maxChars) {
                 running = false;
                 result = endByteResult(b);
             } else if (i < maxChars) {
-                st_.link.writerIdText.push_back(static_cast<char>(b));
+                linkState_.writerIdText.push_back(static_cast<char>(b));
                 ++i;
                 start = clockTicks();
             } else {
@@ -264,10 +266,10 @@ int WriterLink::ReadWriterID(int maxChars) {
 }
 
 int WriterLink::WriteData(int count) {
-    const auto transfer = st_.image.transferArea();
+    const auto transfer = image_.transferArea();
     // The loop may look up to 6 bytes past count.
     if (count < 0 || count + 6 > static_cast<int>(transfer.size())) return lrBadReply;
-    const bool pairs = writeDataPairMode(st_.link.writerIdText, st_.link.writerVersion);
+    const bool pairs = writeDataPairMode(linkState_.writerIdText, linkState_.writerVersion);
     Purge();
     int result = lrWriteDone;
     int k = 0;
@@ -288,7 +290,7 @@ int WriterLink::WriteData(int count) {
                         end = true;
                         break;
                     case wb::kProgramFail:
-                        st_.link.writeFailIndex = k;
+                        linkState_.writeFailIndex = k;
                         result = lrWriteFail;
                         end = true;
                         break;

@@ -11,7 +11,11 @@
 
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
+struct LinkState;
+class MemoryImage;
+class UserInterface;
+class ViewHooks;
 
 // Result codes of the writer exchanges and of the writer check; callers compare these numbers.
 enum LinkResult : int {
@@ -69,8 +73,9 @@ inline bool switchesHandshakeOff(const std::string& idText, const std::string& v
 // described ones, measured on the tick clock.
 class WriterLink {
   public:
-    explicit WriterLink(MainState& st, const std::atomic<bool>* stop = nullptr);
-    WriterLink(MainState& st, CommLink& link, Clock& clock, const std::atomic<bool>* stop = nullptr);
+    WriterLink(LinkState& linkState, MemoryImage& image, const std::atomic<bool>* stop = nullptr);
+    WriterLink(LinkState& linkState, MemoryImage& image, CommLink& link, Clock& clock,
+               const std::atomic<bool>* stop = nullptr);
 
     // --- The exchange primitives. Each begins by purging both queues of the port. ---
 
@@ -98,12 +103,13 @@ class WriterLink {
     // --- Detection (the writer check). ---
 
     // Sends the probe 0xA0 and handles the answer: lrClass1Writer, lrClass2Writer, lrIdWriter,
-    // lrWrongWriter, lrBadReply, lrTimeout (portError set) or lrStopped. For an identifying writer whose
-    // version is not known yet it reads the identification, may switch the handshake to "None" and
-    // re-open the port, and shows the firmware messages through st.ui. The messages are shown after the
+    // lrWrongWriter (the class does not suit `device`), lrBadReply, lrTimeout (portError set) or lrStopped.
+    // For an identifying writer whose version is not known yet it reads the identification, may switch the
+    // handshake to "None" (`views` show the choice again) and re-open the port, and shows the firmware
+    // messages through `ui`. The messages are shown after the
     // reply budget was tested, so the time a person takes to dismiss them never turns the check into a
     // time-out. A re-open that fails after the handshake switch gives lrTimeout (portError is set).
-    int CheckWriter();
+    int CheckWriter(const DeviceFields& device, UserInterface& ui, ViewHooks& views);
 
     // --- Building blocks for the streaming loops of the engine and of Read IC. ---
 
@@ -134,7 +140,8 @@ class WriterLink {
 
     CommLink& link();
     Clock& clock() { return *clock_; }
-    MainState& state() { return st_; }
+    LinkState& linkState() { return linkState_; }
+    MemoryImage& image() { return image_; }
 
     // Called by Read7BitData for every data byte it stores: the bytes stored so far and the count asked
     // for (a progress display).
@@ -144,9 +151,10 @@ class WriterLink {
     // Waits for one reply byte within the one-second budget: lrDone with b set, lrTimeout or lrStopped.
     int waitReply(uint8_t& b);
 
-    MainState& st_;
+    LinkState& linkState_;
+    MemoryImage& image_;
     int received_ = 0;  // data bytes stored by the last Read7BitData
-    CommLink* link_;    // null: st.link.Comm1
+    CommLink* link_;    // null: linkState.Comm1
     Clock* clock_;
     const std::atomic<bool>* stop_;
 };

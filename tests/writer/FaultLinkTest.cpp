@@ -5,11 +5,11 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "app/StateHeader.h"
 #include "device/DeviceCatalogue.h"
 #include "writer/FaultLink.h"
 #include "writer/VirtualWriter.h"
 #include "writer/WriterProtocol.h"
-#include "app/StateHeader.h"
 
 namespace qzr {
 namespace {
@@ -28,7 +28,7 @@ class FaultLinkTest : public ::testing::Test {
         selectDevice(st, "QZR-D11");
     }
     int readId(FaultLink& link) {
-        WriterLink w(st, link, clock);
+        WriterLink w(st.link, st.image, link, clock);
         GetHeader(st, kAreaId, kKindRead);
         return w.Read7BitData(32);
     }

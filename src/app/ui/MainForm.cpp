@@ -31,16 +31,17 @@
 #include <thread>
 
 #include "app/DeviceCommands.h"
+#include "app/PortCommands.h"
 #include "app/ShellCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/GuiUserInterface.h"
 #include "app/ui/MainFormCommands.h"
+#include "common/FileIo.h"
 #include "config/ConfigFile.h"
 #include "device/DeviceCatalogue.h"
 #include "image/BufferCommands.h"
 #include "image/DataLoad.h"
 #include "image/DataSave.h"
-#include "common/FileIo.h"
 #include "image/ui/BufferViews.h"
 #include "options/IdCode.h"
 #include "options/Options.h"
