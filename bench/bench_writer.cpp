@@ -41,7 +41,7 @@ void timeoutCpuShare(benchmark::State& state, bool ctsOff) {
     for (auto _ : state) {
         const double c0 = threadCpuSeconds();
         const auto w0 = std::chrono::steady_clock::now();
-        const int r = writer.SendHeader(10);
+        const LinkResult r = writer.SendHeader(10);
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
         cpu += threadCpuSeconds() - c0;
         if (r != lrTimeout) state.SkipWithError("expected a time-out");
@@ -82,7 +82,7 @@ void BM_ReplyTimeoutCpuShareSerialPort(benchmark::State& state) {
     for (auto _ : state) {
         const double c0 = threadCpuSeconds();
         const auto w0 = std::chrono::steady_clock::now();
-        const int r = writer.Read7BitData(32);
+        const LinkResult r = writer.Read7BitData(32);
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
         cpu += threadCpuSeconds() - c0;
         if (r != lrTimeout) state.SkipWithError("expected a time-out");

@@ -7,14 +7,14 @@
 
 namespace qzr {
 
-int PortChanged(MainState& st) {
+std::optional<LinkResult> PortChanged(MainState& st) {
     LinkState& link = st.link;
     if (link.portError || !link.Comm1 || !samePortEntry(link.portEntry, link.openEntry)) {
         CheckComPort(link, st.device, *st.ui);
-        if (link.portError) return 0;
+        if (link.portError) return std::nullopt;
     }
     WriterLink writer(link, st.image);
-    const int r = writer.CheckWriter(st.device, *st.ui, *st.views);
+    const LinkResult r = writer.CheckWriter(st.device, *st.ui, *st.views);
     if (r == lrClass1Writer || r == lrClass2Writer || r == lrIdWriter) {
         st.ui->message("Connect OK!");
     } else if (r == lrTimeout) {
@@ -29,7 +29,7 @@ void StartupConnection(MainState& st) {
     CheckComPort(st.link, st.device, *st.ui);
     if (st.link.portError) return;
     WriterLink writer(st.link, st.image);
-    const int r = writer.CheckWriter(st.device, *st.ui, *st.views);
+    const LinkResult r = writer.CheckWriter(st.device, *st.ui, *st.views);
     if (r == lrClass1Writer || r == lrClass2Writer || r == lrIdWriter) return;
     if (r == lrTimeout) {
         st.ui->message("Connect " + st.link.portName + " Timeout!!");

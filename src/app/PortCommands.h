@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+
+#include "writer/WriterProtocol.h"
+
 namespace qzr {
 
 struct MainState;
@@ -9,8 +13,8 @@ struct MainState;
 
 // The port or the handshake choice changed (or the CLI's detect): re-opens the port when needed, checks
 // the writer and shows "Connect OK!", "Connect " + portName + " Timeout!!" or "Connect Fail!". Returns the
-// writer check's result, or 0 when the port could not be opened (its message has been shown).
-int PortChanged(MainState& st);
+// writer check's result, or nothing when the port could not be opened (its message has been shown).
+std::optional<LinkResult> PortChanged(MainState& st);
 
 // The start-up connection: opens the port and checks the writer; shows only the failures.
 void StartupConnection(MainState& st);

@@ -11,6 +11,9 @@ namespace qzr {
 
 namespace {
 
+// The sequence number of the record that opens a download.
+constexpr uint8_t kStartSequence = 0xFF;
+
 void sealRecord(DownloadRecord& r) {
     r[30] = 2;
     unsigned sum = 0;
@@ -22,15 +25,15 @@ void sealRecord(DownloadRecord& r) {
 
 DownloadRecord downloadStartRecord() {
     DownloadRecord r{};
-    r[0] = 0xA9;
-    r[1] = 0xFF;
+    r[0] = wb::kDownloadStart;
+    r[1] = kStartSequence;
     sealRecord(r);
     return r;
 }
 
 DownloadRecord downloadDeviceRecord(const DeviceFields& d, uint8_t sequence) {
     DownloadRecord r{};
-    r[0] = 0xA9;
+    r[0] = wb::kDownloadStart;
     r[1] = sequence;
     for (std::size_t i = 0; i < kDownloadNameBytes; ++i) {
         r[2 + i] = i < d.deviceName.size() ? static_cast<uint8_t>(d.deviceName[i]) : 0x20;
@@ -105,11 +108,11 @@ namespace {
 // Sends one record from the command header area; true when the writer acknowledged it with 0xB8.
 bool sendRecord(WriterLink& writer, UserInterface& ui, const DownloadRecord& record, int stage) {
     std::copy(record.begin(), record.end(), writer.image().headerArea().begin());
-    const int r = writer.SendHeader(static_cast<int>(kDownloadRecordBytes));
+    const LinkResult r = writer.SendHeader(static_cast<int>(kDownloadRecordBytes));
     if (r == lrDone) return true;
     if (r == lrStopped) return false;
     ui.message(r == lrTimeout ? std::string(download_text::kConnectTimeout)
-                              : download_text::writerError(stage, r));
+                              : download_text::writerError(stage, static_cast<int>(r)));
     return false;
 }
 
@@ -118,10 +121,10 @@ bool sendRecord(WriterLink& writer, UserInterface& ui, const DownloadRecord& rec
 bool downloadDevices(WriterLink& writer, const DeviceFields& device, UserInterface& ui, ViewHooks& views,
                      const DeviceSelection& selection, DownloadView& view) {
     const LinkState& link = writer.linkState();
-    const int check = writer.CheckWriter(device, ui, views);
+    const LinkResult check = writer.CheckWriter(device, ui, views);
     if (check == lrStopped) return false;
     if (check == lrWrongWriter) {
-        ui.message(download_text::writerError(1, check));
+        ui.message(download_text::writerError(1, static_cast<int>(check)));
         return false;
     }
     if (check == lrTimeout) {

@@ -254,7 +254,7 @@ class Reader {
                 }
                 if (b == wb::kAdapterError) return fail(ReadIcLine::Label3, kAdapterError);
                 if (b == wb::kNoChip) return fail(ReadIcLine::Label3, kNothingInSocket);
-                if (b >= 0x80) {
+                if (b & wb::kAnswerBit) {
                     // Other bytes with bit 7 set are skipped, but not without end: a line that keeps
                     // sending would keep the read alive for ever.
                     if (++skipped > kMaxSkippedBytes) return fail(ReadIcLine::Label3, kReadError);

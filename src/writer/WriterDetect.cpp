@@ -71,7 +71,7 @@ void CheckComPort(LinkState& link, const DeviceFields& device, UserInterface& ui
     }
 }
 
-int WriterLink::CheckWriter(const DeviceFields& device, UserInterface& ui, ViewHooks& views) {
+LinkResult WriterLink::CheckWriter(const DeviceFields& device, UserInterface& ui, ViewHooks& views) {
     LinkState& link = linkState_;
     Purge();
     if (auto r = PacedSend(wb::kProbe, clockTicks()); r != WaitResult::Ok) {
@@ -79,7 +79,7 @@ int WriterLink::CheckWriter(const DeviceFields& device, UserInterface& ui, ViewH
         link.portError = true;
         return lrTimeout;
     }
-    int result = lrTimeout;
+    LinkResult result = lrTimeout;
     bool identified = false;
     int start = clockTicks();
     for (;;) {

@@ -24,6 +24,8 @@ inline constexpr uint8_t kProgramPulse = 0xA7;
 inline constexpr uint8_t kErase = 0xA8;
 // Set in the command byte: more exchanges of the same sequence follow.
 inline constexpr uint8_t kContinuationBit = 0x40;
+// Data bytes are 7-bit; a byte with this bit set is an answer (it ends a stream).
+inline constexpr uint8_t kAnswerBit = 0x80;
 // The writer's answers.
 inline constexpr uint8_t kProgramDone = 0xB0;
 inline constexpr uint8_t kProgramFail = 0xB1;

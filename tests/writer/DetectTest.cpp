@@ -26,7 +26,7 @@ class DetectTest : public ::testing::Test {
         st.link.portEntry = "Com3";
         st.device.writerClass = 2;
     }
-    int check() {
+    LinkResult check() {
         WriterLink w(st.link, st.image);
         return w.CheckWriter(st.device, *st.ui, *st.views);
     }

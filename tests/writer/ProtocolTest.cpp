@@ -90,8 +90,8 @@ TEST_F(ProtocolTest, SendHeaderReturnsTheAnswerAndPausesOneTickAfterTheFirstByte
 }
 
 TEST_F(ProtocolTest, SendHeaderMapsEachAnswer) {
-    const std::pair<int, int> cases[] = {{0xB5, lrReady},  {0xB8, lrDone},     {0xFD, lrAdapterError},
-                                         {0xFE, lrNoChip}, {0x42, lrBadReply}, {0xB0, lrBadReply}};
+    const std::pair<int, LinkResult> cases[] = {{0xB5, lrReady},  {0xB8, lrDone},     {0xFD, lrAdapterError},
+                                                {0xFE, lrNoChip}, {0x42, lrBadReply}, {0xB0, lrBadReply}};
     for (auto [answer, code] : cases) {
         ScriptedLink p(clock);
         WriterLink w(st.link, st.image, p, clock);

@@ -24,13 +24,13 @@ class VirtualWriterTest : public ::testing::Test {
         st.link.writerVersion = versionFromIdText(st.link.writerIdText);
     }
     // Programs n bytes of the transfer area into an area the way the engine's program exchanges do.
-    int program(uint8_t area, int n) {
+    LinkResult program(uint8_t area, int n) {
         GetHeader(st, area, kKindProgram);
         st.image.headerArea()[9] |= 0x40;
-        if (int r = writer.SendHeader(10); r != lrReady) return r;
+        if (LinkResult r = writer.SendHeader(10); r != lrReady) return r;
         return writer.WriteData(n);
     }
-    int read(uint8_t area, int n, bool continuation = true) {
+    LinkResult read(uint8_t area, int n, bool continuation = true) {
         GetHeader(st, area, kKindRead);
         if (continuation) st.image.headerArea()[9] |= 0x40;
         return writer.Read7BitData(n);
