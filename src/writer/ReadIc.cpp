@@ -197,10 +197,13 @@ class Reader {
         return true;
     }
 
-    // Blocks until input arrives or a short slice has passed. A wait that returned at once without input
-    // (a closed port) is followed by a short pause, so that the loop does not spin.
+    // Blocks until input arrives or a short slice has passed. A link that does not block (a closed port)
+    // must not make the loop spin: a wait that returned within the same tick without input is followed by
+    // a short pause.
     void idle(CommLink& link) {
-        if (!link.WaitForInput(kWaitSliceMs)) timer_.clock().sleepFor(kIdleMs);
+        Clock& clock = timer_.clock();
+        const int before = clock.clockTicks();
+        if (!link.WaitForInput(kWaitSliceMs) && clock.clockTicks() == before) clock.sleepFor(kIdleMs);
     }
 
     ReadIcOutcome readProgram() {
