@@ -10,6 +10,7 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "app/ReadIcCommand.h"
 #include "writer/ReadIc.h"
 #include "writer/VirtualWriter.h"
 #include "writer/WriterProtocol.h"
@@ -59,9 +60,10 @@ void wholeChip(benchmark::State& state, const char* device) {
     ReadIcView view;
     int64_t bytes = 0;
     for (auto _ : state) {
-        ReadIcTimer timer;
-        WriterLink writer(st, box, realClock());
-        if (ReadIcProc(st, writer, view, timer) != ReadIcOutcome::Done) state.SkipWithError("read failed");
+        ReadIcTimer timer(realClock());
+        WriterLink writer(st.link, st.image, box, realClock());
+        ReadIcJob job = readIcJob(st);
+        if (ReadIcProc(job, writer, view, timer) != ReadIcOutcome::Done) state.SkipWithError("read failed");
         bytes += st.device.programByteCount;
     }
     state.SetBytesProcessed(bytes);
@@ -87,8 +89,8 @@ void BM_ProgramStreamTimeoutCpuShare(benchmark::State& state) {
     double cpu = 0, wall = 0;
     for (auto _ : state) {
         SilenceAfterProgramHeader link(box);
-        WriterLink writer(st, link, realClock());
-        ReadIcTimer timer(50ms);
+        WriterLink writer(st.link, st.image, link, realClock());
+        ReadIcTimer timer(realClock(), 5);  // 50 ms
         // The first four stages run normally; the program stream never comes.
         struct Silencer final : ReadIcView {
             SilenceAfterProgramHeader* link;
@@ -99,7 +101,8 @@ void BM_ProgramStreamTimeoutCpuShare(benchmark::State& state) {
         silencer.link = &link;
         const double c0 = threadCpuSeconds();
         const auto w0 = std::chrono::steady_clock::now();
-        if (ReadIcProc(st, writer, silencer, timer) != ReadIcOutcome::Failed)
+        ReadIcJob job = readIcJob(st);
+        if (ReadIcProc(job, writer, silencer, timer) != ReadIcOutcome::Failed)
             state.SkipWithError("no time-out");
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
         cpu += threadCpuSeconds() - c0;

@@ -10,10 +10,10 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "app/StateHeader.h"
 #include "device/DeviceCatalogue.h"
 #include "writer/VirtualWriter.h"
 #include "writer/WriterProtocol.h"
-#include "writer/WriterHeader.h"
 
 namespace {
 
@@ -35,13 +35,13 @@ void timeoutCpuShare(benchmark::State& state, bool ctsOff) {
     f.silenceAfter = 0;
     f.ctsOff = ctsOff;
     box.setFaults(f);
-    WriterLink writer(st, box, realClock());
+    WriterLink writer(st.link, st.image, box, realClock());
     GetHeader(st, kAreaId, kKindRead);
     double cpu = 0, wall = 0;
     for (auto _ : state) {
         const double c0 = threadCpuSeconds();
         const auto w0 = std::chrono::steady_clock::now();
-        const int r = writer.SendHeader(10);
+        const LinkResult r = writer.SendHeader(10);
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
         cpu += threadCpuSeconds() - c0;
         if (r != lrTimeout) state.SkipWithError("expected a time-out");
@@ -76,13 +76,13 @@ void BM_ReplyTimeoutCpuShareSerialPort(benchmark::State& state) {
     port->SetFlowControl(TFlowControl::fcNone);
     port->Open();
     MainState st;
-    WriterLink writer(st, *port, realClock());
+    WriterLink writer(st.link, st.image, *port, realClock());
     GetHeader(st, kAreaId, kKindRead);
     double cpu = 0, wall = 0;
     for (auto _ : state) {
         const double c0 = threadCpuSeconds();
         const auto w0 = std::chrono::steady_clock::now();
-        const int r = writer.Read7BitData(32);
+        const LinkResult r = writer.Read7BitData(32);
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
         cpu += threadCpuSeconds() - c0;
         if (r != lrTimeout) state.SkipWithError("expected a time-out");
@@ -103,7 +103,7 @@ void handshakeRoundTrip(benchmark::State& state, bool pairs, bool paced) {
     box.setIdText(pairs ? " HRP021A V3.30" : " HRP021 V3.10");
     box.setLinePacing(paced);
     box.Open();
-    WriterLink writer(st, box, realClock());
+    WriterLink writer(st.link, st.image, box, realClock());
     const int n = st.device.programByteCount;
     const int step = pairs ? 2 : 1;
     int64_t bytes = 0;

@@ -12,13 +12,7 @@
 namespace qzr {
 
 int GetICInfo(MainState& st, std::string_view name) {
-    const auto found = findDevice(name);
-    if (!found) return -1;
-    // Every writer exchange looks the device up again, on the worker, while the window may read the fields:
-    // the fields of the device already selected are not written again (they only ever come from the table).
-    if (st.device.deviceIndex != found->deviceIndex || st.device.deviceName != found->deviceName)
-        st.device = *found;
-    return found->deviceIndex;
+    return updateDeviceFields(st.device, name);
 }
 
 void ResetData(MainState& st) {

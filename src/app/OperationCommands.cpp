@@ -94,7 +94,7 @@ bool dispatchOperation(MainState& st, OperationType type) {
 }
 
 bool WriterFunction(MainState& st, const std::function<void()>& showProgressDialog) {
-    if (!PreparePort(st)) return false;
+    if (!PreparePort(st.link, st.device, *st.ui)) return false;
     showProgressDialog();
     afterOperationDialog(st);
     return true;

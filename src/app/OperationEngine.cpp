@@ -5,6 +5,7 @@
 
 #include "app/MainState.h"
 #include "app/OperationCommands.h"
+#include "app/StateHeader.h"
 #include "common/HexText.h"
 #include "device/DeviceCatalogue.h"
 #include "operations/ProductionLog.h"
@@ -12,15 +13,8 @@
 #include "options/Options.h"
 #include "serial_number/PassCounter.h"
 #include "serial_number/SerialNumber.h"
-#include "writer/WriterHeader.h"
 
 namespace qzr {
-
-namespace {
-
-constexpr uint8_t kContinuationBit = 0x40;
-
-}  // namespace
 
 struct OperationEngine::StreamTexts {
     const char* ctsTimeout;
@@ -30,13 +24,13 @@ struct OperationEngine::StreamTexts {
 };
 
 OperationEngine::OperationEngine(MainState& st, OperationView& view, const std::atomic<bool>* stop)
-    : st_(st), writer_(st, stop), view_(view) {
+    : st_(st), writer_(st.link, st.image, stop), view_(view) {
     reportReads();
 }
 
 OperationEngine::OperationEngine(MainState& st, CommLink& link, Clock& clock, OperationView& view,
                                  const std::atomic<bool>* stop)
-    : st_(st), writer_(st, link, clock, stop), view_(view) {
+    : st_(st), writer_(st.link, st.image, link, clock, stop), view_(view) {
     reportReads();
 }
 
@@ -93,7 +87,7 @@ void OperationEngine::finish(bool allowContinue) {
     view_.setExitEnabled(true);
 }
 
-void OperationEngine::failStatus(ViewLine line, int status, const char* timeoutText,
+void OperationEngine::failStatus(ViewLine line, LinkResult status, const char* timeoutText,
                                  const char* writerErrorText) {
     switch (status) {
         case lrNoChip:
@@ -125,20 +119,20 @@ std::string OperationEngine::withStepTime(const std::string& text) {
 // ---------------------------------------------------------------------------------------------------------
 // Writer exchanges. After a stop request none is started.
 
-int OperationEngine::sendHeader() {
+LinkResult OperationEngine::sendHeader() {
     return stopped() ? lrStopped : writer_.SendHeader(10);
 }
-int OperationEngine::read7Bit(int count, bool everyByte) {
+LinkResult OperationEngine::read7Bit(int count, bool everyByte) {
     if (stopped()) return lrStopped;
     // The protocol lets a stream end one byte short. Where the step compares every byte (the program
     // memory), that last byte would be the one of the exchange before (after programming: the image itself),
     // so such a stream must not pass. The ID and option reads compare bytes well inside the stream.
     return everyByte ? writer_.Read7BitDataWhole(count) : writer_.Read7BitData(count);
 }
-int OperationEngine::read8Bit(int count) {
+LinkResult OperationEngine::read8Bit(int count) {
     return stopped() ? lrStopped : writer_.Read8BitData(count);
 }
-int OperationEngine::writeData(int count) {
+LinkResult OperationEngine::writeData(int count) {
     return stopped() ? lrStopped : writer_.WriteData(count);
 }
 
@@ -147,23 +141,21 @@ int OperationEngine::writeData(int count) {
 
 void OperationEngine::header(uint8_t area, uint8_t kind, bool more) {
     GetHeader(st_, area, kind);
-    auto h = st_.image.headerArea();
-    if (more)
-        h[9] = static_cast<uint8_t>(h[9] | kContinuationBit);
-    else
-        h[9] = static_cast<uint8_t>(h[9] & ~kContinuationBit);
+    WriterHeader h = headerInImage(st_.image);
+    h.setContinuation(more);
+    putHeader(st_.image, h);
 }
 
 void OperationEngine::closeSequence() {
-    auto h = st_.image.headerArea();
-    h[9] = static_cast<uint8_t>(h[9] & ~kContinuationBit);
-    h[3] = 0;
+    WriterHeader h = headerInImage(st_.image);
+    h.setContinuation(false);
+    h.lastIndex &= 0xFF00;  // only the low byte of the last index is cleared
+    putHeader(st_.image, h);
     read7Bit(2);  // the writer's answer does not matter
 }
 
 int OperationEngine::wordsOfHeader() const {
-    auto h = st_.image.headerArea();
-    return h[3] + 256 * h[4];
+    return headerInImage(st_.image).lastIndex;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -307,7 +299,7 @@ OperationEngine::Precheck OperationEngine::prechecks() {
 
     runStart_ = ticks();
     if (stopped()) return Precheck::Failed;
-    const int writer = writer_.CheckWriter();
+    const LinkResult writer = writer_.CheckWriter(st_.device, *st_.ui, *st_.views);
     if (stopped()) return Precheck::Failed;
     if (writer == lrWrongWriter || writer == lrTimeout) {
         failShown(ViewLine::Data, writer == lrWrongWriter ? "Wrong writer!" : "Connect timeout!", false);
@@ -333,7 +325,7 @@ OperationEngine::Precheck OperationEngine::prechecks() {
 bool OperationEngine::erase() {
     show(ViewLine::Erase, "Erase flash memory...");
     GetHeader(st_, kAreaProgram, kKindErase);  // sent as built: the erase never carries the continuation bit
-    const int r = sendHeader();
+    const LinkResult r = sendHeader();
     if (r != lrDone) {
         failStatus(ViewLine::Erase, r, "Connect timeout!!", "Writer error!!");
         return false;
@@ -349,7 +341,7 @@ bool OperationEngine::blankCheck() {
     // ID and checksum words.
     show(line, "Blank Check -> Check ID & Checksum");
     header(kAreaId, kKindRead, true);
-    int r = read7Bit(wordsOfHeader() * 2 + 2);
+    LinkResult r = read7Bit(wordsOfHeader() * 2 + 2);
     if (r != lrDone) {
         failStatus(line, r, "Connect Timeout!!", "Writer error!!");
         return false;
@@ -413,13 +405,13 @@ bool OperationEngine::programId() {
     const ViewLine line = ViewLine::Id;
     show(line, "Program ID...");
     header(kAreaId, plan_.overWrite ? kKindProgramPulse : kKindProgram, true);
-    const int r = sendHeader();
+    const LinkResult r = sendHeader();
     if (r != lrReady) {
         failStatus(line, r, "Connect timeout!!", "Writer error!!");
         return false;
     }
     GetIdChecksum(st_.options, st_.device, st_.image);
-    const int w = writeData(wordsOfHeader() * 2 + 2);
+    const LinkResult w = writeData(wordsOfHeader() * 2 + 2);
     if (w == lrWriteDone) return true;
     if (w == lrWriteFail) {
         // Words 0-5 carry the ID bytes 0-11; words 6 and 7 the checksum.
@@ -438,7 +430,7 @@ bool OperationEngine::verifyId() {
     const ViewLine line = ViewLine::Id;
     show(line, "Verify ID && Checksum");
     header(kAreaId, kKindRead, plan_.lastStep != LastStep::IdVerify);
-    const int r = read7Bit(wordsOfHeader() * 2 + 2);
+    const LinkResult r = read7Bit(wordsOfHeader() * 2 + 2);
     if (r != lrDone) {
         failStatus(line, r, "Connect Timeout!!", "Writer error!!");
         return false;
@@ -462,7 +454,7 @@ bool OperationEngine::programData() {
     show(line, "Program data...");
     show(ViewLine::Eeprom, "");
     header(kAreaProgram, plan_.overWrite ? kKindProgramPulse : kKindProgram, true);
-    const int r = sendHeader();
+    const LinkResult r = sendHeader();
     if (r != lrReady) {
         failStatus(line, r, "Connect timeout!!", "Writer error!!");
         return false;
@@ -482,7 +474,7 @@ bool OperationEngine::verifyData() {
         view_.setVisible(ViewLine::Eeprom, true);
     }
     header(kAreaProgram, kKindRead, plan_.lastStep != LastStep::DataVerify);
-    const int r = read7Bit(st_.device.programByteCount, true);
+    const LinkResult r = read7Bit(st_.device.programByteCount, true);
     if (r != lrDone) {
         failStatus(line, r, "Connect timeout!!", "Writer Error!!");
         return false;
@@ -513,8 +505,12 @@ bool OperationEngine::programEeprom() {
     show(line, "Program EEPROM data...");
     show(ViewLine::Option, "");
     header(kAreaEeprom, kKindProgramPulse, true);
-    st_.image.headerArea()[7] = 20;
-    const int r = sendHeader();
+    {
+        WriterHeader h = headerInImage(st_.image);
+        h.timing = 20;
+        putHeader(st_.image, h);
+    }
+    const LinkResult r = sendHeader();
     if (r != lrReady) {
         failStatus(line, r, "Connect timeout!!", "Writer Error!!");
         return false;
@@ -539,7 +535,7 @@ bool OperationEngine::verifyEeprom() {
     show(ViewLine::Option, "");
     header(kAreaEeprom, kKindRead, plan_.lastStep != LastStep::EepromVerify);
     const int size = std::min<int>(st_.device.eepromSize, static_cast<int>(layout::kEepromBytes));
-    const int r = read8Bit(size);
+    const LinkResult r = read8Bit(size);
     if (r != lrDone) {
         failStatus(line, r, "Connect timeout!!", "Writer Error!!");
         return false;
@@ -565,7 +561,7 @@ bool OperationEngine::programOptions() {
     const ViewLine line = ViewLine::Option;
     show(line, "Program Option ...");
     header(kAreaOption, plan_.overWrite ? kKindProgramPulse : kKindProgram, true);
-    const int r = sendHeader();
+    const LinkResult r = sendHeader();
     if (r != lrReady) {
         failStatus(line, r, "Connect Timeout!!", "Writer Error!!");
         return false;
@@ -573,7 +569,7 @@ bool OperationEngine::programOptions() {
     auto t = st_.image.transferArea();
     for (std::size_t i = 0; i < 4; ++i) t[i] = st_.optionBytes[i];
     if (st_.device.coreType == 3) t[1] = static_cast<uint8_t>(t[1] | 0x70);
-    const int w = writeData((st_.image.headerArea()[3] + 1) * 2);
+    const LinkResult w = writeData(((headerInImage(st_.image).lastIndex & 0xFF) + 1) * 2);
     if (w == lrWriteDone) return true;
     if (w == lrWriteFail) {
         fail(line, "OPTION program fail !!", true);
@@ -587,7 +583,7 @@ bool OperationEngine::verifyOptions() {
     const ViewLine line = ViewLine::Option;
     show(line, "Verify Option ...");
     header(kAreaOption, kKindRead, false);  // this read always ends the writer sequence
-    const int r = read7Bit(8);
+    const LinkResult r = read7Bit(8);
     if (r != lrDone) {
         failStatus(line, r, "Connect Timeout!!", "Writer Error!!");
         return false;

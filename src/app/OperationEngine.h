@@ -94,14 +94,14 @@ class OperationEngine {
     void failShown(ViewLine line, const std::string& text, bool allowContinue);
     void finish(bool allowContinue);
     // The common handling of a status that is not the expected one.
-    void failStatus(ViewLine line, int status, const char* timeoutText, const char* writerErrorText);
+    void failStatus(ViewLine line, LinkResult status, const char* timeoutText, const char* writerErrorText);
     std::string withStepTime(const std::string& text);
     int elapsedMs(int startTicks);
 
-    int sendHeader();
-    int read7Bit(int count, bool everyByte = false);
-    int read8Bit(int count);
-    int writeData(int count);
+    LinkResult sendHeader();
+    LinkResult read7Bit(int count, bool everyByte = false);
+    LinkResult read8Bit(int count);
+    LinkResult writeData(int count);
     int ticks() { return writer_.clockTicks(); }
     bool stopped() const { return writer_.stopRequested(); }
 

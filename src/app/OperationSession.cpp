@@ -88,7 +88,7 @@ void OperationSession::launch() {
         std::lock_guard lock(mutex_);
         error_ = nullptr;
     }
-    if (!link_) insertFreshChipForRun(st_);  // the virtual writer's operator swaps the chip
+    if (!link_) insertFreshChipForRun(st_.link, st_.device);  // the virtual writer's operator swaps the chip
     if (!savedViews_) {
         savedViews_ = st_.views;
         st_.views = &quietViews;

@@ -31,7 +31,8 @@ const char* kUsage =
     "usage: qzr-writer-cli [-d NAME] [-c FILE] [-l FILE] [-y] [-p PORT] [--handshake MODE] [--show-time] "
     "[--log FILE] COMMAND [COMMAND ...]\n"
     "       qzr-writer-cli [-d NAME] emulate [LINK] [FAULT...]\n"
-    "         FAULT: no-chip, adapter-error, class1, class2, fail-at=K, silence-after=N, wrong-reply=HH, id=TEXT\n"
+    "         FAULT: no-chip, adapter-error, class1, class2, fail-at=K, silence-after=N, wrong-reply=HH, "
+    "id=TEXT\n"
     "       qzr-writer-cli --help | --version";
 
 constexpr int kBarWidth = 40;
@@ -231,7 +232,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             err << e.what() << '\n';
         }
         // The serial component's warning about a slow adapter goes to stderr.
-        if (const std::string w = takePortWarning(st); !w.empty()) err << w << '\n';
+        if (const std::string w = takePortWarning(st.link); !w.empty()) err << w << '\n';
         if (rc != kExitOk) return rc;
     }
     return kExitOk;

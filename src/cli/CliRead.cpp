@@ -3,12 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "app/DownloadCommand.h"
+#include "app/PortCommands.h"
+#include "app/ReadIcCommand.h"
 #include "cli/Cli.h"
 #include "common/FileIo.h"
 #include "image/DataSave.h"
 #include "writer/Download.h"
-#include "writer/ReadIc.h"
-#include "writer/WriterDetect.h"
 
 namespace qzr::cli {
 
@@ -52,7 +53,7 @@ std::optional<Action> parseRead(ArgStream& args, std::string& error) {
         CliReadView view(ctx);
         ReadIcOutcome outcome;
         {
-            ReadIcWorker worker(ctx.st, view);
+            ReadIcWorker worker(readIcJob(ctx.st), view);
             worker.start();
             outcome = worker.wait();
         }

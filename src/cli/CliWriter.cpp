@@ -1,6 +1,7 @@
 // Commands on the writer link: detect.
 #include <string>
 
+#include "app/PortCommands.h"
 #include "cli/Cli.h"
 #include "writer/WriterDetect.h"
 #include "writer/WriterProtocol.h"
@@ -15,9 +16,9 @@ std::string trimLeft(const std::string& s) {
 }
 
 int detect(Context& ctx) {
-    const int r = PortChanged(ctx.st);
+    const auto r = PortChanged(ctx.st);
     const LinkState& link = ctx.st.link;
-    if (r != 0 && !link.writerIdText.empty()) {
+    if (r && !link.writerIdText.empty()) {
         ctx.out << "Writer: " << trimLeft(link.writerIdText) << '\n';
         if (!link.writerVersion.empty()) ctx.out << "Firmware version: " << link.writerVersion << '\n';
     }

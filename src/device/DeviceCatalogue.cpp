@@ -153,6 +153,13 @@ std::optional<DeviceFields> findDevice(std::string_view name) {
     return std::nullopt;
 }
 
+int updateDeviceFields(DeviceFields& fields, std::string_view name) {
+    const auto found = findDevice(name);
+    if (!found) return -1;
+    if (fields.deviceIndex != found->deviceIndex || fields.deviceName != found->deviceName) fields = *found;
+    return found->deviceIndex;
+}
+
 std::string GetIcName(int index) {
     if (index < 0 || index >= kDeviceCount) return {};
     return kDevices[index].name;

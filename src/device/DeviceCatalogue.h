@@ -71,6 +71,10 @@ struct DeviceFields {
 // Looks the name up (exact, case-sensitive, first match in table order): the device's working fields, or
 // nothing for a name that is not in the table.
 std::optional<DeviceFields> findDevice(std::string_view name);
+// Looks the name up and, on a match, makes `fields` that device's; fields that are that device's already
+// are not written again (every writer exchange looks the device up again, on a worker, while a window may
+// read them). Returns the device's row, or -1 (nothing changed) for a name that is not in the table.
+int updateDeviceFields(DeviceFields& fields, std::string_view name);
 
 // Header areas and kinds.
 enum HeaderArea : uint8_t {

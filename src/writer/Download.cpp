@@ -2,14 +2,17 @@
 
 #include <algorithm>
 
-#include "app/MainState.h"
 #include "common/UserInterface.h"
+#include "image/MemoryImage.h"
+#include "writer/LinkState.h"
 #include "writer/WriterProtocol.h"
-#include "app/DeviceCommands.h"
 
 namespace qzr {
 
 namespace {
+
+// The sequence number of the record that opens a download.
+constexpr uint8_t kStartSequence = 0xFF;
 
 void sealRecord(DownloadRecord& r) {
     r[30] = 2;
@@ -22,15 +25,15 @@ void sealRecord(DownloadRecord& r) {
 
 DownloadRecord downloadStartRecord() {
     DownloadRecord r{};
-    r[0] = 0xA9;
-    r[1] = 0xFF;
+    r[0] = wb::kDownloadStart;
+    r[1] = kStartSequence;
     sealRecord(r);
     return r;
 }
 
 DownloadRecord downloadDeviceRecord(const DeviceFields& d, uint8_t sequence) {
     DownloadRecord r{};
-    r[0] = 0xA9;
+    r[0] = wb::kDownloadStart;
     r[1] = sequence;
     for (std::size_t i = 0; i < kDownloadNameBytes; ++i) {
         r[2 + i] = i < d.deviceName.size() ? static_cast<uint8_t>(d.deviceName[i]) : 0x20;
@@ -102,67 +105,51 @@ void DeviceSelection::selectDefault() {
 
 namespace {
 
-// Looking devices up for their records changes the working fields; they are put back on every way out.
-class DeviceFieldsGuard {
-  public:
-    explicit DeviceFieldsGuard(MainState& st) : st_(st), saved_(st.device) {}
-    ~DeviceFieldsGuard() { st_.device = saved_; }
-    DeviceFieldsGuard(const DeviceFieldsGuard&) = delete;
-    DeviceFieldsGuard& operator=(const DeviceFieldsGuard&) = delete;
-
-  private:
-    MainState& st_;
-    DeviceFields saved_;
-};
-
 // Sends one record from the command header area; true when the writer acknowledged it with 0xB8.
-bool sendRecord(MainState& st, WriterLink& writer, const DownloadRecord& record, int stage) {
-    std::copy(record.begin(), record.end(), st.image.headerArea().begin());
-    const int r = writer.SendHeader(static_cast<int>(kDownloadRecordBytes));
+bool sendRecord(WriterLink& writer, UserInterface& ui, const DownloadRecord& record, int stage) {
+    std::copy(record.begin(), record.end(), writer.image().headerArea().begin());
+    const LinkResult r = writer.SendHeader(static_cast<int>(kDownloadRecordBytes));
     if (r == lrDone) return true;
     if (r == lrStopped) return false;
-    st.ui->message(r == lrTimeout ? std::string(download_text::kConnectTimeout)
-                                  : download_text::writerError(stage, r));
+    ui.message(r == lrTimeout ? std::string(download_text::kConnectTimeout)
+                              : download_text::writerError(stage, static_cast<int>(r)));
     return false;
 }
 
 }  // namespace
 
-bool DownLoadClick(MainState& st, const DeviceSelection& selection, DownloadView& view) {
-    WriterLink writer(st);
-    return DownLoadClick(st, writer, selection, view);
-}
-
-bool DownLoadClick(MainState& st, WriterLink& writer, const DeviceSelection& selection, DownloadView& view) {
-    const int check = writer.CheckWriter();
+bool downloadDevices(WriterLink& writer, const DeviceFields& device, UserInterface& ui, ViewHooks& views,
+                     const DeviceSelection& selection, DownloadView& view) {
+    const LinkState& link = writer.linkState();
+    const LinkResult check = writer.CheckWriter(device, ui, views);
     if (check == lrStopped) return false;
     if (check == lrWrongWriter) {
-        st.ui->message(download_text::writerError(1, check));
+        ui.message(download_text::writerError(1, static_cast<int>(check)));
         return false;
     }
     if (check == lrTimeout) {
-        st.ui->message(download_text::kConnectTimeout);
+        ui.message(download_text::kConnectTimeout);
         return false;
     }
-    if (!isModelHrp021A(st.link.writerIdText)) {
-        st.ui->message(download_text::kNotSupported);
+    if (!isModelHrp021A(link.writerIdText)) {
+        ui.message(download_text::kNotSupported);
         return false;
     }
-    if (compareVersion(st.link.writerVersion, "V3.09") < 0) {
-        st.ui->message(download_text::kUpdateFirmware);
+    if (compareVersion(link.writerVersion, "V3.09") < 0) {
+        ui.message(download_text::kUpdateFirmware);
         return false;
     }
-    if (!sendRecord(st, writer, downloadStartRecord(), 2)) return false;
+    if (!sendRecord(writer, ui, downloadStartRecord(), 2)) return false;
 
-    DeviceFieldsGuard guard(st);
     const int rows = selection.rowCount();
     int sequence = 1;
     view.setGauge(0);
     for (int i = 0; i < rows; ++i) {
         view.highlightRow(i);
         if (selection.isChecked(i)) {
-            if (GetICInfo(st, selection.name(i)) < 0) continue;
-            if (!sendRecord(st, writer, downloadDeviceRecord(st.device, static_cast<uint8_t>(sequence)), 3)) {
+            const auto record = findDevice(selection.name(i));
+            if (!record) continue;
+            if (!sendRecord(writer, ui, downloadDeviceRecord(*record, static_cast<uint8_t>(sequence)), 3)) {
                 return false;
             }
             ++sequence;

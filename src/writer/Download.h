@@ -10,8 +10,8 @@
 
 namespace qzr {
 
-struct MainState;
 class UserInterface;
+class ViewHooks;
 class WriterLink;
 
 // The newer writer keeps the parameters of up to this many device types.
@@ -80,14 +80,13 @@ class DownloadView {
     virtual void setGauge(int /*percent*/) {}
 };
 
-// "Download": checks the writer (it must be the download-capable model with firmware "V3.09" or later),
-// then sends the start record and one record per checked device, in table order, each acknowledged with
-// 0xB8. A failure shows its message through st.ui and ends the download; the writer keeps the records
-// already sent. Returns true when every record was acknowledged (no message then). The device fields
-// are looked up for each record and restored afterwards, so the working fields stay those of the
-// selected device.
-bool DownLoadClick(MainState& st, const DeviceSelection& selection, DownloadView& view);
-// The same through the given writer link (tests).
-bool DownLoadClick(MainState& st, WriterLink& writer, const DeviceSelection& selection, DownloadView& view);
+// The download through `writer`: checks the writer (it must suit `device`, the selected one, and be the
+// download-capable model with firmware "V3.09" or later), then sends the start record and one record per
+// checked device, in table order, each acknowledged with 0xB8. A failure shows its message through `ui` and
+// ends the download; the writer keeps the records already sent. Returns true when every record was
+// acknowledged (no message then). The records' devices are looked up without touching `device`. The
+// command is DownLoadClick (app/DownloadCommand.h).
+bool downloadDevices(WriterLink& writer, const DeviceFields& device, UserInterface& ui, ViewHooks& views,
+                     const DeviceSelection& selection, DownloadView& view);
 
 }  // namespace qzr

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/MainState.h"
+#include "device/DeviceCatalogue.h"
+#include "writer/LinkState.h"
 #include "writer/PortNames.h"
 #include "writer/VirtualWriter.h"
 
@@ -16,9 +17,9 @@ bool isFreshChipPortEntry(const std::string& entry) {
     return lower == kFreshChipPortEntry;
 }
 
-void insertFreshChipForRun(MainState& st) {
-    if (st.device.deviceIndex < 0 || !isFreshChipPortEntry(resolvePortEntry(st.link.openEntry))) return;
-    if (auto* box = dynamic_cast<VirtualWriter*>(st.link.Comm1.get())) box->insertChipFor(st.device);
+void insertFreshChipForRun(LinkState& link, const DeviceFields& device) {
+    if (device.deviceIndex < 0 || !isFreshChipPortEntry(resolvePortEntry(link.openEntry))) return;
+    if (auto* box = dynamic_cast<VirtualWriter*>(link.Comm1.get())) box->insertChipFor(device);
 }
 
 }  // namespace qzr

@@ -4,7 +4,8 @@
 
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
+struct LinkState;
 
 // The port entry "virtual:new-chip" (any case) is the virtual writer with an operator at the socket: at the
 // start of every writer operation a fresh blank chip of the selected device sits in the socket, as when
@@ -12,8 +13,8 @@ struct MainState;
 inline constexpr const char* kFreshChipPortEntry = "virtual:new-chip";
 bool isFreshChipPortEntry(const std::string& entry);
 
-// Before a run: puts the fresh chip in when the program's port is the virtual writer opened for
+// Before a run: puts a fresh chip of `device` in when the program's port is the virtual writer opened for
 // "virtual:new-chip" (the entry itself, or a ComN that resolves to it); otherwise nothing.
-void insertFreshChipForRun(MainState& st);
+void insertFreshChipForRun(LinkState& link, const DeviceFields& device);
 
 }  // namespace qzr

@@ -4,13 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/MainState.h"
 #include "device/DeviceCatalogue.h"
-#include "options/Options.h"
+#include "image/MemoryImage.h"
 #include "writer/CommLink.h"
-#include "writer/WriterDetect.h"
+#include "writer/LinkState.h"
 #include "writer/WriterProtocol.h"
-#include "writer/WriterHeader.h"
 
 namespace qzr {
 
@@ -22,44 +20,42 @@ std::string connectTimeout(int n) {
 
 // ---- Timer1 ----
 
-ReadIcTimer::ReadIcTimer(std::chrono::milliseconds interval)
-    : interval_(interval), thread_([this](std::stop_token stop) { run(stop); }) {}
+ReadIcTimer::ReadIcTimer(Clock& clock, int intervalTicks)
+    : clock_(clock), interval_(intervalTicks < 1 ? 1 : intervalTicks) {}
 
-ReadIcTimer::~ReadIcTimer() {
-    thread_.request_stop();
-    wake_.notify_all();
+void ReadIcTimer::catchUp() {
+    const int now = clock_.clockTicks();
+    if (running_) {
+        phase_ += ticksSince(last_, now);
+        count_ += phase_ / interval_;
+        phase_ %= interval_;
+    }
+    last_ = now;
 }
 
 void ReadIcTimer::start() {
     std::lock_guard lock(mutex_);
+    catchUp();
     running_ = true;
-    ++generation_;
-    wake_.notify_all();
+    phase_ = 0;
 }
 
 void ReadIcTimer::stop() {
     std::lock_guard lock(mutex_);
+    catchUp();
     running_ = false;
-    ++generation_;
-    wake_.notify_all();
 }
 
-void ReadIcTimer::run(std::stop_token stop) {
-    std::unique_lock lock(mutex_);
-    while (!stop.stop_requested()) {
-        if (!running_) {
-            wake_.wait(lock, stop, [this] { return running_; });
-            continue;
-        }
-        // One interval from the (re)start; a start or stop in the meantime begins the wait again.
-        const uint64_t generation = generation_;
-        const auto due = std::chrono::steady_clock::now() + interval_;
-        while (!stop.stop_requested() && generation == generation_) {
-            if (!wake_.wait_until(lock, stop, due, [&] { return generation != generation_; })) break;
-        }
-        if (stop.stop_requested() || generation != generation_) continue;
-        ++count;
-    }
+int ReadIcTimer::count() {
+    std::lock_guard lock(mutex_);
+    catchUp();
+    return count_;
+}
+
+void ReadIcTimer::reset() {
+    std::lock_guard lock(mutex_);
+    catchUp();
+    count_ = 0;
 }
 
 // ---- The read ----
@@ -71,13 +67,16 @@ using namespace read_text;
 // How long one wait in the program-memory stage may block before the stop flag and the timer count are
 // looked at again.
 constexpr int kWaitSliceMs = 20;
+// The pause between two looks at CTS, and after a wait for input that returned at once.
+constexpr int kPollMs = 1;
+constexpr int kIdleMs = 2;
 // Bytes with bit 7 set that the program-memory stage skips before it gives up on the stream.
 constexpr int kMaxSkippedBytes = 256;
 
 class Reader {
   public:
-    Reader(MainState& st, WriterLink& writer, ReadIcView& view, ReadIcTimer& timer)
-        : st_(st), writer_(writer), view_(view), timer_(timer) {}
+    Reader(ReadIcJob& job, WriterLink& writer, ReadIcView& view, ReadIcTimer& timer)
+        : job_(job), writer_(writer), view_(view), timer_(timer) {}
 
     ReadIcOutcome run() {
         ReadIcOutcome outcome = stages();
@@ -90,9 +89,9 @@ class Reader {
   private:
     ReadIcOutcome stages() {
         // 1. Device check.
-        if (st_.device.deviceIndex == -1) return fail(ReadIcLine::Label1, kUnknownIc);
+        if (job_.device.deviceIndex == -1) return fail(ReadIcLine::Label1, kUnknownIc);
         // 2. Writer check.
-        switch (writer_.CheckWriter()) {
+        switch (writer_.CheckWriter(job_.device, job_.ui, job_.views)) {
             case lrWrongWriter:
                 return fail(ReadIcLine::Label1, kWrongWriter);
             case lrTimeout:
@@ -107,8 +106,8 @@ class Reader {
         // 3. ID and checksum: 16 words.
         if (ReadIcOutcome o = read7(kAreaId, 32, ReadIcLine::Label2, 4); o != ReadIcOutcome::Done) return o;
         {
-            auto id = st_.image.idArea();
-            auto transfer = st_.image.transferArea();
+            auto id = job_.image.idArea();
+            auto transfer = job_.image.transferArea();
             for (std::size_t i = 0; i < layout::kIdBytes; ++i) id[i] = masked(transfer[i], i);
         }
         view_.showLine(ReadIcLine::Label2, kIdOk, false);
@@ -118,10 +117,10 @@ class Reader {
             return o;
         view_.showLine(ReadIcLine::Label1, kOptionOk, false);
         {
-            auto transfer = st_.image.transferArea();
+            auto transfer = job_.image.transferArea();
             for (std::size_t i = 0; i < 4; ++i) {
-                st_.optionBytes[i] = masked(transfer[i], i);
-                st_.options.readOptionBytes[i] = masked(transfer[4 + i], i);
+                job_.optionBytes[i] = masked(transfer[i], i);
+                job_.readOptionBytes[i] = masked(transfer[4 + i], i);
             }
         }
 
@@ -129,8 +128,8 @@ class Reader {
         if (ReadIcOutcome o = read7(kAreaSpecial, 40, ReadIcLine::Label1, 3); o != ReadIcOutcome::Done)
             return o;
         {
-            auto aux = st_.image.auxArea();
-            auto transfer = st_.image.transferArea();
+            auto aux = job_.image.auxArea();
+            auto transfer = job_.image.transferArea();
             for (std::size_t i = 0; i < 8; ++i) {
                 aux[i] = masked(transfer[i], i);
                 aux[8 + i] = masked(transfer[32 + i], i);
@@ -141,7 +140,7 @@ class Reader {
         if (ReadIcOutcome o = readProgram(); o != ReadIcOutcome::Done) return o;
 
         // 7. EEPROM, for a device that has one.
-        if (st_.device.hasEeprom()) return readEeprom();
+        if (job_.device.hasEeprom()) return readEeprom();
         return ReadIcOutcome::Done;
     }
 
@@ -149,7 +148,7 @@ class Reader {
 
     // The high half of a word (an odd-numbered byte) keeps only the device's bits.
     uint8_t masked(uint8_t b, std::size_t index) const {
-        return index % 2 == 1 ? static_cast<uint8_t>(b & st_.device.highByteMask) : b;
+        return index % 2 == 1 ? static_cast<uint8_t>(b & job_.device.highByteMask) : b;
     }
 
     ReadIcOutcome fail(ReadIcLine line, const std::string& text) {
@@ -163,8 +162,9 @@ class Reader {
     // the time-out text.
     ReadIcOutcome read7(uint8_t area, int count, ReadIcLine line, int timeoutNo) {
         if (stopped()) return ReadIcOutcome::Stopped;  // nothing more is sent after a stop request
-        GetHeader(st_, area, kKindRead);
-        st_.image.headerArea()[9] |= 0x40;
+        WriterHeader h = header(area);
+        h.setContinuation(true);
+        putHeader(job_.image, h);
         // Every byte is kept, so every byte must come (the protocol lets a stream end one byte short).
         switch (writer_.Read7BitDataWhole(count)) {
             case lrDone:
@@ -182,55 +182,58 @@ class Reader {
         }
     }
 
-    // Blocks for a short while in real time: the timer counts real seconds, whatever the tick clock does.
-    static void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    // The header of a read of `area`: the device of the device list is looked up again first.
+    WriterHeader header(uint8_t area) {
+        updateDeviceFields(job_.device, job_.deviceListText);
+        return buildWriterHeader(job_.device, job_.optionBytes, job_.header, area, kKindRead);
+    }
 
     // Waits until CTS is on; false once the timer has counted three ticks, or on a stop.
     bool waitForCts(CommLink& link) {
         while (!link.Cts()) {
-            if (stopped() || timer_.count.load() >= 3) return false;
-            pause(1);
+            if (stopped() || timer_.count() >= 3) return false;
+            timer_.clock().sleepFor(kPollMs);
         }
         return true;
     }
 
-    // Blocks until input arrives or a short slice has passed.
-    static void idle(CommLink& link) {
-        const auto before = std::chrono::steady_clock::now();
-        if (link.WaitForInput(kWaitSliceMs)) return;
-        // A link that does not block (a closed port, a clock that only moves in tests) must not make this
-        // loop spin.
-        if (std::chrono::steady_clock::now() - before < std::chrono::milliseconds(2)) pause(2);
+    // Blocks until input arrives or a short slice has passed. A link that does not block (a closed port)
+    // must not make the loop spin: a wait that returned within the same tick without input is followed by
+    // a short pause.
+    void idle(CommLink& link) {
+        Clock& clock = timer_.clock();
+        const int before = clock.clockTicks();
+        if (!link.WaitForInput(kWaitSliceMs) && clock.clockTicks() == before) clock.sleepFor(kIdleMs);
     }
 
     ReadIcOutcome readProgram() {
         if (stopped()) return ReadIcOutcome::Stopped;
         const auto d = static_cast<std::size_t>(
-            std::clamp(st_.device.programByteCount, 0, static_cast<int>(layout::kProgramBytes)));
-        GetHeader(st_, kAreaProgram, kKindRead);
+            std::clamp(job_.device.programByteCount, 0, static_cast<int>(layout::kProgramBytes)));
+        const WriterHeader programHeader = header(kAreaProgram);
+        putHeader(job_.image, programHeader);
+        const std::array<uint8_t, WriterHeader::kBytes> bytes = programHeader.encode();
         view_.setGauge(0);
-        std::array<uint8_t, 10> header{};
-        std::copy_n(st_.image.headerArea().begin(), header.size(), header.begin());
         // Room for the data and for up to 11 surplus bytes, which are kept but not used.
         std::vector<uint8_t> buffer(d + 11, 0);
 
         CommLink& link = writer_.link();
         link.PurgeIn();
         link.PurgeOut();
-        for (std::size_t h = 0; h < header.size(); ++h) {
-            timer_.count = 0;
+        for (std::size_t h = 0; h < bytes.size(); ++h) {
+            timer_.reset();
             timer_.start();
             if (!waitForCts(link)) return fail(ReadIcLine::Label3, connectTimeout(5));
             // Whatever came in before the stream is dropped before the header's last byte goes out: the
             // writer answers only after it, so none of its bytes can be lost. The output is not purged
             // again: it holds nothing but the header, and a purge would throw away what the writer has
             // not taken yet.
-            if (h + 1 == header.size()) link.PurgeIn();
-            link.Write(&header[h], 1);
+            if (h + 1 == bytes.size()) link.PurgeIn();
+            link.Write(&bytes[h], 1);
             timer_.stop();
         }
 
-        timer_.count = 0;
+        timer_.reset();
         timer_.start();
         std::size_t i = 0;
         int skipped = 0;
@@ -241,20 +244,20 @@ class Reader {
             const int n = link.Read(chunk.data(), static_cast<int>(chunk.size()));
             for (int k = 0; k < n; ++k) {
                 const uint8_t b = chunk[static_cast<std::size_t>(k)];
-                timer_.count = 0;
-                if (b == 0xB8) {
+                timer_.reset();
+                if (b == wb::kDone) {
                     if (i < d) return fail(ReadIcLine::Label3, kReadError);
                     view_.setGauge(100);
-                    auto program = st_.image.programArea();
+                    auto program = job_.image.programArea();
                     for (std::size_t j = 0; j < d; ++j) program[j] = masked(buffer[j], j);
                     view_.showLine(ReadIcLine::Label3, kDataOk, false);
-                    st_.icReadDone = true;
+                    job_.icReadDone = true;
                     timer_.stop();
                     return ReadIcOutcome::Done;
                 }
-                if (b == 0xFD) return fail(ReadIcLine::Label3, kAdapterError);
-                if (b == 0xFE) return fail(ReadIcLine::Label3, kNothingInSocket);
-                if (b >= 0x80) {
+                if (b == wb::kAdapterError) return fail(ReadIcLine::Label3, kAdapterError);
+                if (b == wb::kNoChip) return fail(ReadIcLine::Label3, kNothingInSocket);
+                if (b & wb::kAnswerBit) {
                     // Other bytes with bit 7 set are skipped, but not without end: a line that keeps
                     // sending would keep the read alive for ever.
                     if (++skipped > kMaxSkippedBytes) return fail(ReadIcLine::Label3, kReadError);
@@ -274,15 +277,15 @@ class Reader {
                     ++i;
                 }
             }
-            if (timer_.count.load() >= 3) return fail(ReadIcLine::Label3, connectTimeout(6));
+            if (timer_.count() >= 3) return fail(ReadIcLine::Label3, connectTimeout(6));
             if (n <= 0) idle(link);
         }
     }
 
     ReadIcOutcome readEeprom() {
         if (stopped()) return ReadIcOutcome::Stopped;
-        const int e = std::clamp(st_.device.eepromSize, 0, static_cast<int>(layout::kEepromBytes));
-        GetHeader(st_, kAreaEeprom, kKindRead);
+        const int e = std::clamp(job_.device.eepromSize, 0, static_cast<int>(layout::kEepromBytes));
+        putHeader(job_.image, header(kAreaEeprom));
         view_.showEepromLine();
         switch (writer_.Read8BitData(e)) {
             case lrDone:
@@ -294,13 +297,13 @@ class Reader {
             default:
                 return fail(ReadIcLine::EEInfo, kWriterError);
         }
-        auto transfer = st_.image.transferArea();
-        std::copy_n(transfer.begin(), static_cast<std::size_t>(e), st_.image.eepromArea().begin());
+        auto transfer = job_.image.transferArea();
+        std::copy_n(transfer.begin(), static_cast<std::size_t>(e), job_.image.eepromArea().begin());
         view_.showLine(ReadIcLine::EEInfo, kEepromOk, false);
         return ReadIcOutcome::Done;
     }
 
-    MainState& st_;
+    ReadIcJob& job_;
     WriterLink& writer_;
     ReadIcView& view_;
     ReadIcTimer& timer_;
@@ -308,18 +311,17 @@ class Reader {
 
 }  // namespace
 
-ReadIcOutcome ReadIcProc(MainState& st, WriterLink& writer, ReadIcView& view, ReadIcTimer& timer) {
-    return Reader(st, writer, view, timer).run();
+ReadIcOutcome ReadIcProc(ReadIcJob& job, WriterLink& writer, ReadIcView& view, ReadIcTimer& timer) {
+    return Reader(job, writer, view, timer).run();
 }
 
 // ---- The worker ----
 
-ReadIcWorker::ReadIcWorker(MainState& st, ReadIcView& view, std::chrono::milliseconds timerInterval)
-    : st_(st), view_(view), timer_(timerInterval) {}
+ReadIcWorker::ReadIcWorker(const ReadIcJob& job, ReadIcView& view)
+    : job_(job), view_(view), timer_(job.link.tickClock()) {}
 
-ReadIcWorker::ReadIcWorker(MainState& st, CommLink& link, Clock& clock, ReadIcView& view,
-                           std::chrono::milliseconds timerInterval)
-    : st_(st), link_(&link), clock_(&clock), view_(view), timer_(timerInterval) {}
+ReadIcWorker::ReadIcWorker(const ReadIcJob& job, CommLink& link, Clock& clock, ReadIcView& view)
+    : job_(job), link_(&link), clock_(&clock), view_(view), timer_(clock) {}
 
 ReadIcWorker::~ReadIcWorker() {
     requestStop();
@@ -332,11 +334,11 @@ void ReadIcWorker::start() {
         ReadIcOutcome outcome = ReadIcOutcome::Failed;
         try {
             if (link_ != nullptr) {
-                WriterLink writer(st_, *link_, *clock_, &stop_);
-                outcome = ReadIcProc(st_, writer, view_, timer_);
+                WriterLink writer(job_.link, job_.image, *link_, *clock_, &stop_);
+                outcome = ReadIcProc(job_, writer, view_, timer_);
             } else {
-                WriterLink writer(st_, &stop_);
-                outcome = ReadIcProc(st_, writer, view_, timer_);
+                WriterLink writer(job_.link, job_.image, &stop_);
+                outcome = ReadIcProc(job_, writer, view_, timer_);
             }
         } catch (const ECommError&) {
             // The serial component failed; the waiting thread reports it. The window can be closed.
@@ -353,27 +355,6 @@ ReadIcOutcome ReadIcWorker::wait() {
     if (thread_.joinable()) thread_.join();
     if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
     return outcome_;
-}
-
-// ---- The command ----
-
-bool beginReadIc(MainState& st) {
-    if (!PreparePort(st)) return false;
-    st.icReadDone = false;
-    return true;
-}
-
-void endReadIc(MainState& st) {
-    if (!st.icReadDone) return;
-    st.dataFileDamaged = false;  // the image now holds the chip's data
-    st.views->recreateIdWindow();
-    st.views->recreateProgramWindow();
-    st.views->recreateEepromWindow(st.device.hasEeprom());
-    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
-    if (st.disassemblyOpen) {
-        st.views->closeDisassembly();
-        st.disassemblyOpen = false;
-    }
 }
 
 }  // namespace qzr

@@ -1,20 +1,24 @@
 #pragma once
 
+#include <array>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <mutex>
-#include <stop_token>
 #include <string>
 #include <thread>
 
+#include "writer/Clock.h"
+#include "writer/WriterHeader.h"
+
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
+struct LinkState;
 class CommLink;
-class Clock;
+class MemoryImage;
+class UserInterface;
+class ViewHooks;
 class WriterLink;
 
 // The status lines of the read window.
@@ -57,30 +61,46 @@ class ReadIcView {
     virtual void finished() {}
 };
 
-// The read window's one-second timer (Timer1): while running it adds 1 to `count` at every tick. The read
-// resets `count` and tests it; starting the timer begins a new full interval.
+// One second in ticks: the interval of the read window's timer.
+inline constexpr int kReadIcTimerTicks = 100;
+
+// The read window's one-second timer (Timer1), counted on the tick clock: while running, its count goes up
+// by 1 at the end of every full interval since it was (re)started. The read resets the count and tests it;
+// a reset does not begin a new interval, a start does. Safe to read from another thread.
 class ReadIcTimer {
   public:
-    explicit ReadIcTimer(std::chrono::milliseconds interval = std::chrono::milliseconds(1000));
-    ~ReadIcTimer();
-    ReadIcTimer(const ReadIcTimer&) = delete;
-    ReadIcTimer& operator=(const ReadIcTimer&) = delete;
+    explicit ReadIcTimer(Clock& clock, int intervalTicks = kReadIcTimerTicks);
 
     void start();
     void stop();
-    std::chrono::milliseconds interval() const { return interval_; }
-
-    std::atomic<int> count{0};
+    int count();
+    void reset();
+    Clock& clock() { return clock_; }
 
   private:
-    void run(std::stop_token stop);
+    void catchUp();  // brings the count up to the clock (the caller holds the lock)
 
-    const std::chrono::milliseconds interval_;
+    Clock& clock_;
+    const int interval_;
     std::mutex mutex_;
-    std::condition_variable_any wake_;
     bool running_ = false;
-    uint64_t generation_ = 0;  // changes at every start and stop
-    std::jthread thread_;
+    int last_ = 0;   // the tick the count was last brought up to
+    int phase_ = 0;  // ticks of the current interval passed
+    int count_ = 0;
+};
+
+// What a chip read works on: the pieces of the working state it looks at and fills.
+struct ReadIcJob {
+    LinkState& link;
+    MemoryImage& image;
+    DeviceFields& device;
+    std::string deviceListText;  // the device is looked up again by it before every header
+    std::array<uint8_t, 4>& optionBytes;
+    std::array<uint8_t, 4>& readOptionBytes;
+    bool& icReadDone;
+    HeaderSettings header;
+    UserInterface& ui;  // the writer check's messages
+    ViewHooks& views;
 };
 
 // How a read ended.
@@ -90,22 +110,21 @@ enum class ReadIcOutcome {
     Stopped,  // a stop was requested (the window was closed)
 };
 
-// Reads the chip in the socket stage by stage into the state: ID and checksum, options, auxiliary words,
-// program memory, EEPROM. Sets `icReadDone` when the program memory was read completely. Every wait looks
-// at the writer link's stop flag: once it is raised the read ends at once, without a text. Runs on the
-// caller's thread; ReadIcWorker runs it on a worker thread.
-ReadIcOutcome ReadIcProc(MainState& st, WriterLink& writer, ReadIcView& view, ReadIcTimer& timer);
+// Reads the chip in the socket stage by stage into the job's pieces: ID and checksum, options, auxiliary
+// words, program memory, EEPROM. Sets `icReadDone` when the program memory was read completely. Every wait
+// looks at the writer link's stop flag: once it is raised the read ends at once, without a text. The
+// time-outs count on the timer's clock. Runs on the caller's thread; ReadIcWorker runs it on a worker
+// thread. The command around it is in app/ReadIcCommand.h.
+ReadIcOutcome ReadIcProc(ReadIcJob& job, WriterLink& writer, ReadIcView& view, ReadIcTimer& timer);
 
 // Runs ReadIcProc on its own worker thread with its own timer and stop flag, as the read window does while
 // it is shown.
 class ReadIcWorker {
   public:
-    // Reads through the program's port st.link.Comm1 on the state's tick clock.
-    ReadIcWorker(MainState& st, ReadIcView& view,
-                 std::chrono::milliseconds timerInterval = std::chrono::milliseconds(1000));
+    // Reads through the program's port job.link.Comm1 on the link's tick clock.
+    ReadIcWorker(const ReadIcJob& job, ReadIcView& view);
     // Reads through the given link on the given clock (tests).
-    ReadIcWorker(MainState& st, CommLink& link, Clock& clock, ReadIcView& view,
-                 std::chrono::milliseconds timerInterval = std::chrono::milliseconds(1000));
+    ReadIcWorker(const ReadIcJob& job, CommLink& link, Clock& clock, ReadIcView& view);
     // Requests a stop and waits for the worker: the read ends within one exchange.
     ~ReadIcWorker();
     ReadIcWorker(const ReadIcWorker&) = delete;
@@ -120,10 +139,10 @@ class ReadIcWorker {
     ReadIcOutcome wait();
     bool finished() const { return finished_.load(); }
     // The timer's count (for a window that shows it, and for tests).
-    int count() const { return timer_.count.load(); }
+    int count() { return timer_.count(); }
 
   private:
-    MainState& st_;
+    ReadIcJob job_;
     CommLink* link_ = nullptr;
     Clock* clock_ = nullptr;
     ReadIcView& view_;
@@ -134,12 +153,5 @@ class ReadIcWorker {
     std::exception_ptr error_;
     std::thread thread_;
 };
-
-// The command "Read IC", before the read window is shown: re-opens the port when it is unusable and clears
-// `icReadDone`. False when the port is still unusable; the command then does nothing more.
-bool beginReadIc(MainState& st);
-// After the read window has closed: when the chip was read completely, the views are rebuilt and an open
-// disassembly window is closed.
-void endReadIc(MainState& st);
 
 }  // namespace qzr

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "app/MainState.h"
+#include "image/MemoryImage.h"
+#include "writer/LinkState.h"
 
 namespace qzr {
 
@@ -58,15 +59,16 @@ bool twoBytesPerHandshake(const std::string& idText, const std::string& version)
            (isModelHrp021(idText) && compareVersion(version, "V3.26") >= 0);
 }
 
-WriterLink::WriterLink(MainState& st, const std::atomic<bool>* stop)
-    : st_(st), link_(nullptr), clock_(&st.link.tickClock()), stop_(stop) {}
+WriterLink::WriterLink(LinkState& linkState, MemoryImage& image, const std::atomic<bool>* stop)
+    : linkState_(linkState), image_(image), link_(nullptr), clock_(&linkState.tickClock()), stop_(stop) {}
 
-WriterLink::WriterLink(MainState& st, CommLink& link, Clock& clock, const std::atomic<bool>* stop)
-    : st_(st), link_(&link), clock_(&clock), stop_(stop) {}
+WriterLink::WriterLink(LinkState& linkState, MemoryImage& image, CommLink& link, Clock& clock,
+                       const std::atomic<bool>* stop)
+    : linkState_(linkState), image_(image), link_(&link), clock_(&clock), stop_(stop) {}
 
 CommLink& WriterLink::link() {
     if (link_) return *link_;
-    if (st_.link.Comm1) return *st_.link.Comm1;
+    if (linkState_.Comm1) return *linkState_.Comm1;
     return closedLink;
 }
 
@@ -117,7 +119,7 @@ WriterLink::WaitResult WriterLink::WaitForByte(int start, int budgetTicks) {
     }
 }
 
-int WriterLink::waitReply(uint8_t& b) {
+LinkResult WriterLink::waitReply(uint8_t& b) {
     const int start = clockTicks();
     for (;;) {
         if (ReadByte(b)) return lrDone;
@@ -131,7 +133,7 @@ namespace {
 
 // What a byte with bit 7 set means where it ends an exchange: 0xB8 done, 0xFD adapter error, 0xFE nothing
 // in the socket, anything else an unexpected reply.
-int endByteResult(uint8_t b) {
+LinkResult endByteResult(uint8_t b) {
     switch (b) {
         case wb::kDone:
             return lrDone;
@@ -144,15 +146,15 @@ int endByteResult(uint8_t b) {
     }
 }
 
-int toResult(WriterLink::WaitResult r) {
+LinkResult toResult(WriterLink::WaitResult r) {
     return r == WriterLink::WaitResult::Timeout ? lrTimeout : lrStopped;
 }
 
 }  // namespace
 
-int WriterLink::SendHeader(int count) {
+LinkResult WriterLink::SendHeader(int count) {
     count = std::clamp(count, 0, static_cast<int>(layout::kHeaderBytes));
-    const auto header = st_.image.headerArea();
+    const auto header = image_.headerArea();
     Purge();
     for (int i = 0; i < count; ++i) {
         const int start = clockTicks();
@@ -160,13 +162,13 @@ int WriterLink::SendHeader(int count) {
         if (auto r = PacedSend(header[i], start); r != WaitResult::Ok) return toResult(r);
     }
     uint8_t b = 0;
-    if (int r = waitReply(b); r != lrDone) return r;
+    if (LinkResult r = waitReply(b); r != lrDone) return r;
     return b == wb::kReady ? lrReady : endByteResult(b);
 }
 
-int WriterLink::Read8BitData(int count) {
-    const auto header = st_.image.headerArea();
-    const auto transfer = st_.image.transferArea();
+LinkResult WriterLink::Read8BitData(int count) {
+    const auto header = image_.headerArea();
+    const auto transfer = image_.transferArea();
     count = std::clamp(count, 0, static_cast<int>(transfer.size()));
     Purge();
     for (int i = 0; i < 10; ++i) {
@@ -190,15 +192,15 @@ int WriterLink::Read8BitData(int count) {
     }
 }
 
-int WriterLink::Read7BitData(int count) {
-    const auto header = st_.image.headerArea();
-    const auto transfer = st_.image.transferArea();
+LinkResult WriterLink::Read7BitData(int count) {
+    const auto header = image_.headerArea();
+    const auto transfer = image_.transferArea();
     count = std::clamp(count, 0, static_cast<int>(transfer.size()));
     Purge();
     for (int i = 0; i < 10; ++i) {
         if (auto r = PacedSend(header[i], clockTicks()); r != WaitResult::Ok) return toResult(r);
     }
-    int result = lrDone;
+    LinkResult result = lrDone;
     int& i = received_;
     i = 0;
     int start = clockTicks();
@@ -207,7 +209,7 @@ int WriterLink::Read7BitData(int count) {
         uint8_t b = 0;
         const bool got = ReadByte(b);
         if (got) {
-            if (b & 0x80) {
+            if (b & wb::kAnswerBit) {
                 running = false;
                 result = endByteResult(b);
                 // The end byte after count - 1 data bytes still completes the stream.
@@ -227,15 +229,15 @@ int WriterLink::Read7BitData(int count) {
     return result;
 }
 
-int WriterLink::Read7BitDataWhole(int count) {
-    const int r = Read7BitData(count);
+LinkResult WriterLink::Read7BitDataWhole(int count) {
+    const LinkResult r = Read7BitData(count);
     return r == lrDone && received_ < count ? lrBadReply : r;
 }
 
-int WriterLink::ReadWriterID(int maxChars) {
+LinkResult WriterLink::ReadWriterID(int maxChars) {
     Purge();
-    if (auto r = PacedSend(st_.image.headerArea()[0], clockTicks()); r != WaitResult::Ok) return toResult(r);
-    int result = lrDone;
+    if (auto r = PacedSend(image_.headerArea()[0], clockTicks()); r != WaitResult::Ok) return toResult(r);
+    LinkResult result = lrDone;
     int i = 0;
     int start = clockTicks();
     bool running = true;
@@ -243,11 +245,11 @@ int WriterLink::ReadWriterID(int maxChars) {
         uint8_t b = 0;
         const bool got = ReadByte(b);
         if (got) {
-            if (b & 0x80) {
+            if (b & wb::kAnswerBit) {
                 running = false;
                 result = endByteResult(b);
             } else if (i < maxChars) {
-                st_.link.writerIdText.push_back(static_cast<char>(b));
+                linkState_.writerIdText.push_back(static_cast<char>(b));
                 ++i;
                 start = clockTicks();
             } else {
@@ -263,13 +265,13 @@ int WriterLink::ReadWriterID(int maxChars) {
     return result;
 }
 
-int WriterLink::WriteData(int count) {
-    const auto transfer = st_.image.transferArea();
+LinkResult WriterLink::WriteData(int count) {
+    const auto transfer = image_.transferArea();
     // The loop may look up to 6 bytes past count.
     if (count < 0 || count + 6 > static_cast<int>(transfer.size())) return lrBadReply;
-    const bool pairs = writeDataPairMode(st_.link.writerIdText, st_.link.writerVersion);
+    const bool pairs = writeDataPairMode(linkState_.writerIdText, linkState_.writerVersion);
     Purge();
-    int result = lrWriteDone;
+    LinkResult result = lrWriteDone;
     int k = 0;
     while (k < count + 5) {
         if (auto r = PacedSend(transfer[k], clockTicks()); r != WaitResult::Ok) return toResult(r);
@@ -288,7 +290,7 @@ int WriterLink::WriteData(int count) {
                         end = true;
                         break;
                     case wb::kProgramFail:
-                        st_.link.writeFailIndex = k;
+                        linkState_.writeFailIndex = k;
                         result = lrWriteFail;
                         end = true;
                         break;

@@ -7,13 +7,19 @@
 
 #include "writer/Clock.h"
 #include "writer/CommLink.h"
+#include "writer/WriterHeader.h"
 
 namespace qzr {
 
-struct MainState;
+struct DeviceFields;
+struct LinkState;
+class MemoryImage;
+class UserInterface;
+class ViewHooks;
 
-// Result codes of the writer exchanges and of the writer check; callers compare these numbers.
-enum LinkResult : int {
+// Results of the writer exchanges and of the writer check. The numbers show in some messages ("Writer
+// Error (3, 7)!!").
+enum class LinkResult : int {
     lrNoChip = 1,        // reply 0xFE: nothing in the socket, or the wrong device type
     lrAdapterError = 2,  // reply 0xFD
     lrClass1Writer = 3,  // writer check: class-1 writer, the device needs class 1
@@ -28,23 +34,7 @@ enum LinkResult : int {
     lrWriteDone = 12,    // WriteData ended without error
     lrStopped = 13,      // the stop request was raised (the dialog was closed); end the run quietly
 };
-
-// Bytes of the writer's vocabulary.
-namespace wb {
-inline constexpr uint8_t kProbe = 0xA0;
-inline constexpr uint8_t kIdRequest = 0xAD;
-inline constexpr uint8_t kHeaderStart = 0xA1;
-inline constexpr uint8_t kDownloadStart = 0xA9;
-inline constexpr uint8_t kProgramDone = 0xB0;
-inline constexpr uint8_t kProgramFail = 0xB1;
-inline constexpr uint8_t kClass1 = 0xB2;
-inline constexpr uint8_t kClass2 = 0xB3;
-inline constexpr uint8_t kIdentifying = 0xB4;
-inline constexpr uint8_t kReady = 0xB5;
-inline constexpr uint8_t kDone = 0xB8;
-inline constexpr uint8_t kAdapterError = 0xFD;
-inline constexpr uint8_t kNoChip = 0xFE;
-}  // namespace wb
+using enum LinkResult;
 
 // Firmware versions compare as texts, character by character by character code; a text that another
 // text begins with is the smaller.
@@ -85,41 +75,43 @@ inline bool switchesHandshakeOff(const std::string& idText, const std::string& v
 // described ones, measured on the tick clock.
 class WriterLink {
   public:
-    explicit WriterLink(MainState& st, const std::atomic<bool>* stop = nullptr);
-    WriterLink(MainState& st, CommLink& link, Clock& clock, const std::atomic<bool>* stop = nullptr);
+    WriterLink(LinkState& linkState, MemoryImage& image, const std::atomic<bool>* stop = nullptr);
+    WriterLink(LinkState& linkState, MemoryImage& image, CommLink& link, Clock& clock,
+               const std::atomic<bool>* stop = nullptr);
 
     // --- The exchange primitives. Each begins by purging both queues of the port. ---
 
     // Sends header bytes 0 .. count-1 (a pause of one tick before the second byte) and returns the
     // writer's one-byte answer: 0xB5 lrReady, 0xB8 lrDone, 0xFD lrAdapterError, 0xFE lrNoChip, another
     // byte lrBadReply, none within one second lrTimeout. count is 10, or 32 for a download record.
-    int SendHeader(int count);
+    LinkResult SendHeader(int count);
     // Sends the 10 header bytes and receives exactly count bytes of any value into the transfer area,
     // then the end byte 0xB8 (lrDone; another byte lrBadReply). The budget counts from the last byte.
-    int Read8BitData(int count);
+    LinkResult Read8BitData(int count);
     // Sends the 10 header bytes and receives up to count 7-bit bytes into the transfer area until 0xB8.
     // lrDone also when only count - 1 bytes came; fewer: lrBadReply. Surplus bytes are read and dropped.
-    int Read7BitData(int count);
+    LinkResult Read7BitData(int count);
     // As Read7BitData, but a stream that ends one byte short is lrBadReply too: for callers that use every
     // byte (the program-memory reads of the engine, the 7-bit reads of Read IC).
-    int Read7BitDataWhole(int count);
+    LinkResult Read7BitDataWhole(int count);
     // Sends header byte 0 (the caller set it to 0xAD) and appends up to maxChars received characters to
     // writerIdText (the caller empties it first).
-    int ReadWriterID(int maxChars);
+    LinkResult ReadWriterID(int maxChars);
     // Sends the transfer area byte by byte (in pair mode two bytes per answer), one answer per byte or
     // pair: lrWriteDone after 0xB0, lrWriteFail after 0xB1 (writeFailIndex = index of the byte just
     // sent), lrBadReply for 0xB0 before the last byte or any unknown answer.
-    int WriteData(int count);
+    LinkResult WriteData(int count);
 
     // --- Detection (the writer check). ---
 
     // Sends the probe 0xA0 and handles the answer: lrClass1Writer, lrClass2Writer, lrIdWriter,
-    // lrWrongWriter, lrBadReply, lrTimeout (portError set) or lrStopped. For an identifying writer whose
-    // version is not known yet it reads the identification, may switch the handshake to "None" and
-    // re-open the port, and shows the firmware messages through st.ui. The messages are shown after the
+    // lrWrongWriter (the class does not suit `device`), lrBadReply, lrTimeout (portError set) or lrStopped.
+    // For an identifying writer whose version is not known yet it reads the identification, may switch the
+    // handshake to "None" (`views` show the choice again) and re-open the port, and shows the firmware
+    // messages through `ui`. The messages are shown after the
     // reply budget was tested, so the time a person takes to dismiss them never turns the check into a
     // time-out. A re-open that fails after the handshake switch gives lrTimeout (portError is set).
-    int CheckWriter();
+    LinkResult CheckWriter(const DeviceFields& device, UserInterface& ui, ViewHooks& views);
 
     // --- Building blocks for the streaming loops of the engine and of Read IC. ---
 
@@ -150,7 +142,8 @@ class WriterLink {
 
     CommLink& link();
     Clock& clock() { return *clock_; }
-    MainState& state() { return st_; }
+    LinkState& linkState() { return linkState_; }
+    MemoryImage& image() { return image_; }
 
     // Called by Read7BitData for every data byte it stores: the bytes stored so far and the count asked
     // for (a progress display).
@@ -158,11 +151,12 @@ class WriterLink {
 
   private:
     // Waits for one reply byte within the one-second budget: lrDone with b set, lrTimeout or lrStopped.
-    int waitReply(uint8_t& b);
+    LinkResult waitReply(uint8_t& b);
 
-    MainState& st_;
+    LinkState& linkState_;
+    MemoryImage& image_;
     int received_ = 0;  // data bytes stored by the last Read7BitData
-    CommLink* link_;    // null: st.link.Comm1
+    CommLink* link_;    // null: linkState.Comm1
     Clock* clock_;
     const std::atomic<bool>* stop_;
 };

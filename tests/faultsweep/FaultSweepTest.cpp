@@ -12,8 +12,10 @@
 #include <random>
 
 #include "app/DeviceCommands.h"
+#include "app/DownloadCommand.h"
 #include "app/MainState.h"
 #include "app/OperationEngine.h"
+#include "app/ReadIcCommand.h"
 #include "operations/OperationView.h"
 #include "options/Options.h"
 #include "support/RecordingUi.h"
@@ -190,10 +192,11 @@ TEST_F(FaultSweep, ACopiedChipPassesOnlyWhenTheFileEqualsTheChip) {
         std::atomic<bool> stop{false};
         // Read IC, then the verify that makes the copy safe (the read itself has no checksum).
         const bool passed = bounded(stop, [&] {
-            WriterLink writer(*st, link, clock, &stop);
+            WriterLink writer(st->link, st->image, link, clock, &stop);
             ReadIcView readView;
-            ReadIcTimer timer(std::chrono::milliseconds(5));
-            if (ReadIcProc(*st, writer, readView, timer) != ReadIcOutcome::Done) return false;
+            ReadIcTimer timer(clock);
+            ReadIcJob job = readIcJob(*st);
+            if (ReadIcProc(job, writer, readView, timer) != ReadIcOutcome::Done) return false;
             endReadIc(*st);
             st->operation.operationType = OperationType::Verify;
             ProgressDialogModel view;
@@ -216,7 +219,7 @@ TEST_F(FaultSweep, ADownloadPassesOnlyWhenTheWriterGotEveryRecord) {
     {
         auto st = makeState(ui, clock, nullptr);
         box.clearRecord();
-        WriterLink writer(*st, box, clock);
+        WriterLink writer(st->link, st->image, box, clock);
         DownloadView view;
         ASSERT_TRUE(DownLoadClick(*st, writer, selection, view));
         expected = box.downloads();
@@ -237,7 +240,7 @@ TEST_F(FaultSweep, ADownloadPassesOnlyWhenTheWriterGotEveryRecord) {
         FaultLink link(box, clock, seed, plan);
         std::atomic<bool> stop{false};
         const bool passed = bounded(stop, [&] {
-            WriterLink writer(*st, link, clock, &stop);
+            WriterLink writer(st->link, st->image, link, clock, &stop);
             DownloadView view;
             return DownLoadClick(*st, writer, selection, view);
         });

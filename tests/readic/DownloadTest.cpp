@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/DeviceCommands.h"
+#include "app/DownloadCommand.h"
 #include "app/MainState.h"
 #include "readic/TapPort.h"
 #include "support/RecordingUi.h"
@@ -31,12 +32,12 @@ class DownloadTest : public ::testing::Test {
         st.link.portEntry = "virtual";
         st.link.portFactory = [this](const std::string&) { return tap; };
         selectDevice(st, "QZR-D01");
-        CheckComPort(st);
+        CheckComPort(st.link, st.device, *st.ui);
         ui.log.clear();
     }
 
     bool download() {
-        WriterLink writer(st);
+        WriterLink writer(st.link, st.image);
         return DownLoadClick(st, writer, selection, view);
     }
 

@@ -1,13 +1,13 @@
 // Reading a chip from the virtual writer: stages, texts, partial results, time-outs and the stop request.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "app/ReadIcCommand.h"
 #include "readic/TapPort.h"
 #include "support/RecordingUi.h"
 #include "writer/ReadIc.h"
@@ -16,19 +16,6 @@
 
 namespace qzr {
 namespace {
-
-using namespace std::chrono_literals;
-
-// Polls pred every millisecond for at most ten seconds; false when it never held.
-template <typename P>
-bool eventually(P pred) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // Records what the read shows, from whichever thread.
 class RecordingReadView final : public ReadIcView {
@@ -74,8 +61,9 @@ VirtualChip patternChip(int coreType) {
 
 class ReadIcTest : public ::testing::Test {
   protected:
-    ReadIcTest() : box(std::make_shared<VirtualWriter>()), tap(std::make_shared<test::TapPort>(box)) {
+    ReadIcTest() : box(std::make_shared<VirtualWriter>(clock)), tap(std::make_shared<test::TapPort>(box)) {
         st.ui = &ui;
+        st.link.clock = &clock;
         st.link.portEntry = "virtual";
         st.link.portFactory = [this](const std::string&) { return tap; };
     }
@@ -88,11 +76,11 @@ class ReadIcTest : public ::testing::Test {
     }
 
     // The command as the window runs it: port, then the worker (the views are refreshed by endReadIc).
-    ReadIcOutcome read(std::chrono::milliseconds timer = 1000ms) {
+    ReadIcOutcome read() {
         if (!beginReadIc(st)) return ReadIcOutcome::Failed;
         ReadIcOutcome outcome;
         {
-            ReadIcWorker worker(st, view, timer);
+            ReadIcWorker worker(readIcJob(st), view);
             worker.start();
             outcome = worker.wait();
         }
@@ -104,6 +92,7 @@ class ReadIcTest : public ::testing::Test {
         return view.lines;
     }
 
+    FakeClock clock;  // the time-outs count on it: they take no real time
     std::shared_ptr<VirtualWriter> box;
     std::shared_ptr<test::TapPort> tap;
     MainState st;
@@ -279,7 +268,7 @@ TEST_F(ReadIcTest, AStopRequestBetweenStagesSendsNothingMore) {
     } stopView;
     ASSERT_TRUE(beginReadIc(st));
     box->clearRecord();
-    ReadIcWorker worker(st, stopView);
+    ReadIcWorker worker(readIcJob(st), stopView);
     stopView.worker = &worker;
     worker.start();
     EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
@@ -372,7 +361,7 @@ TEST_F(ReadIcTest, SilentProgramStreamTimesOutOnTheTimerCount) {
             };
         }
     };
-    EXPECT_EQ(read(10ms), ReadIcOutcome::Failed);
+    EXPECT_EQ(read(), ReadIcOutcome::Failed);
     EXPECT_EQ(lines().back(), "red Label3: Connect Timeout!! (6)");
 }
 
@@ -381,25 +370,27 @@ TEST_F(ReadIcTest, CtsThatNeverComesForTheProgramHeaderTimesOut) {
     tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
         if (h[5] == kAreaSpecial) tap->ctsOff = true;  // from the header after the auxiliary words
     };
-    EXPECT_EQ(read(10ms), ReadIcOutcome::Failed);
+    EXPECT_EQ(read(), ReadIcOutcome::Failed);
     EXPECT_EQ(lines().back(), "red Label3: Connect Timeout!! (5)");
 }
 
 TEST_F(ReadIcTest, StopRequestEndsASilentReadWithoutTextOrFurtherExchanges) {
     select("QZR-D01");
     ASSERT_TRUE(beginReadIc(st));
-    tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
+    ReadIcWorker* running = nullptr;
+    // The program stream falls silent after 10 bytes, and the window is closed then.
+    tap->onHeader = [this, &running](const std::array<uint8_t, 10>& h) {
         tap->transform = nullptr;
         if (test::TapPort::isProgramRead(h)) {
-            tap->transform = [](int index, uint8_t b) {
+            tap->transform = [&running](int index, uint8_t b) {
+                if (index == 10) running->requestStop();
                 return index < 10 ? std::vector<uint8_t>{b} : std::vector<uint8_t>{};
             };
         }
     };
-    ReadIcWorker worker(st, view);  // the one-second timer: a time-out would take seconds and show a text
+    ReadIcWorker worker(readIcJob(st), view);
+    running = &worker;
     worker.start();
-    ASSERT_TRUE(eventually([&] { return box->exchanges().size() >= 4; }));
-    worker.requestStop();
     EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
     EXPECT_TRUE(worker.finished());
     EXPECT_EQ(lines(),
@@ -416,14 +407,20 @@ TEST_F(ReadIcTest, StopRequestEndsASilentReadWithoutTextOrFurtherExchanges) {
 TEST_F(ReadIcTest, StopDuringAnExchangeOfTheProtocolEndsAtOnce) {
     select("QZR-D01");
     ASSERT_TRUE(beginReadIc(st));
-    tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
+    ReadIcWorker* running = nullptr;
+    // The ID read gets no answer, and the window is closed meanwhile.
+    tap->onHeader = [this, &running](const std::array<uint8_t, 10>& h) {
         tap->transform = nullptr;
-        if (h[5] == kAreaId) tap->transform = [](int, uint8_t) { return std::vector<uint8_t>{}; };
+        if (h[5] == kAreaId) {
+            tap->transform = [&running](int, uint8_t) {
+                running->requestStop();
+                return std::vector<uint8_t>{};
+            };
+        }
     };
-    ReadIcWorker worker(st, view);
+    ReadIcWorker worker(readIcJob(st), view);
+    running = &worker;
     worker.start();
-    ASSERT_TRUE(eventually([&] { return !box->exchanges().empty(); }));
-    worker.requestStop();
     EXPECT_EQ(worker.wait(), ReadIcOutcome::Stopped);
     EXPECT_TRUE(lines().empty());
     EXPECT_EQ(box->exchanges().size(), 1u);
@@ -465,7 +462,7 @@ TEST_F(ReadIcTest, ASerialPortErrorReachesTheWaitingThread) {
     tap->onHeader = [this](const std::array<uint8_t, 10>& h) {
         if (test::TapPort::isProgramRead(h)) tap->failReads = true;
     };
-    ReadIcWorker worker(st, view);
+    ReadIcWorker worker(readIcJob(st), view);
     worker.start();
     EXPECT_THROW(worker.wait(), ECommError);
     EXPECT_EQ(view.finishedCalls, 1);  // the window can be closed
@@ -473,15 +470,27 @@ TEST_F(ReadIcTest, ASerialPortErrorReachesTheWaitingThread) {
 }
 
 TEST(ReadIcTimer, CountsTicksOnlyWhileRunning) {
-    ReadIcTimer timer(5ms);
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(timer.count.load(), 0);
+    FakeClock clock(5900);
+    ReadIcTimer timer(clock);
+    clock.advanceTicks(300);
+    EXPECT_EQ(timer.count(), 0);
     timer.start();
-    ASSERT_TRUE(eventually([&] { return timer.count.load() >= 3; }));
+    // A full second per count, across the wrap of the minute.
+    clock.advanceTicks(99);
+    EXPECT_EQ(timer.count(), 0);
+    clock.advanceTicks(1);
+    EXPECT_EQ(timer.count(), 1);
+    // A reset clears the count but keeps the interval running; a start begins a new one.
+    clock.advanceTicks(50);
+    timer.reset();
+    clock.advanceTicks(50);
+    EXPECT_EQ(timer.count(), 1);
+    timer.start();
+    clock.advanceTicks(99);
+    EXPECT_EQ(timer.count(), 1);
     timer.stop();
-    const int stopped = timer.count.load();
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(timer.count.load(), stopped);
+    clock.advanceTicks(500);
+    EXPECT_EQ(timer.count(), 1);
 }
 
 }  // namespace

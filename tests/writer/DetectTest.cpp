@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "app/MainState.h"
+#include "app/PortCommands.h"
 #include "support/RecordingUi.h"
 #include "writer/ScriptedLink.h"
 #include "writer/VirtualWriter.h"
@@ -25,9 +26,9 @@ class DetectTest : public ::testing::Test {
         st.link.portEntry = "Com3";
         st.device.writerClass = 2;
     }
-    int check() {
-        WriterLink w(st);
-        return w.CheckWriter();
+    LinkResult check() {
+        WriterLink w(st.link, st.image);
+        return w.CheckWriter(st.device, *st.ui, *st.views);
     }
 
     FakeClock clock{100};
@@ -38,7 +39,7 @@ class DetectTest : public ::testing::Test {
 };
 
 TEST_F(DetectTest, ProbeAnswersAgainstTheDevicesWriterClass) {
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     box->setKind(VirtualWriter::Kind::Class1);
     EXPECT_EQ(check(), lrWrongWriter);
     st.device.writerClass = 1;
@@ -52,7 +53,7 @@ TEST_F(DetectTest, ProbeAnswersAgainstTheDevicesWriterClass) {
 }
 
 TEST_F(DetectTest, IdentifyingWriterIsReadOnceThenAnsweredAtOnce) {
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     EXPECT_EQ(check(), lrIdWriter);
     EXPECT_EQ(st.link.writerIdText, " HRP021A V3.30");
     EXPECT_EQ(st.link.writerVersion, "V3.30");
@@ -89,7 +90,7 @@ TEST_F(DetectTest, FirmwareMessagesAndHandshakeSwitchByModelAndVersion) {
         st.link.writerVersion.clear();
         st.link.handshake = "CTS";
         box->setIdText(c.id);
-        CheckComPort(st);
+        CheckComPort(st.link, st.device, *st.ui);
         EXPECT_EQ(check(), lrIdWriter);
         EXPECT_EQ(st.link.writerIdText, c.id);
         EXPECT_EQ(st.link.handshake, c.switched ? "None" : "CTS");
@@ -99,7 +100,7 @@ TEST_F(DetectTest, FirmwareMessagesAndHandshakeSwitchByModelAndVersion) {
 
 TEST_F(DetectTest, AnIdentificationWithoutVersionIsReadAgainNextTime) {
     box->setIdText(" HRP021");
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     EXPECT_EQ(check(), lrIdWriter);
     EXPECT_EQ(st.link.writerVersion, "");
     EXPECT_EQ(check(), lrIdWriter);
@@ -108,7 +109,7 @@ TEST_F(DetectTest, AnIdentificationWithoutVersionIsReadAgainNextTime) {
 }
 
 TEST_F(DetectTest, TimeOutsSetPortErrorAndForgetTheVersion) {
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     EXPECT_EQ(check(), lrIdWriter);
     VirtualWriter::Faults f;
     f.silenceAfter = 0;
@@ -119,7 +120,7 @@ TEST_F(DetectTest, TimeOutsSetPortErrorAndForgetTheVersion) {
     EXPECT_EQ(st.link.writerIdText, " HRP021A V3.30");  // kept until the next identification
 
     box->setFaults({});
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     EXPECT_FALSE(st.link.portError);
     EXPECT_EQ(check(), lrIdWriter);
     EXPECT_EQ(box->idRequestCount(), 2);
@@ -132,7 +133,7 @@ TEST_F(DetectTest, TimeOutsSetPortErrorAndForgetTheVersion) {
 }
 
 TEST_F(DetectTest, AnUnexpectedAnswerIsABadReplyAndForgetsTheVersion) {
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     EXPECT_EQ(check(), lrIdWriter);
     VirtualWriter::Faults f;
     f.wrongReply = 0x42;
@@ -162,7 +163,7 @@ TEST_F(DetectTest, ReadingTheFirmwareMessageSlowlyIsNotATimeOut) {
     SlowUi slow(clock);
     st.ui = &slow;
     box->setIdText(" HRP021 V3.10");
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     EXPECT_EQ(check(), lrIdWriter);
     EXPECT_FALSE(st.link.portError);
     EXPECT_EQ(st.link.writerVersion, "V3.10");
@@ -173,7 +174,7 @@ TEST_F(DetectTest, OpenErrorsNameThePortInCapitalsAndThePermissionRemedy) {
     VirtualWriter::Faults f;
     f.openError = ENOENT;
     box->setFaults(f);
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     EXPECT_TRUE(st.link.portError);
     EXPECT_EQ(st.link.portName, "COM3");
     EXPECT_EQ(ui.log, std::vector<std::string>{"Open  COM3 Port Error!!"});
@@ -181,7 +182,7 @@ TEST_F(DetectTest, OpenErrorsNameThePortInCapitalsAndThePermissionRemedy) {
     ui.log.clear();
     f.openError = EACCES;
     box->setFaults(f);
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     ASSERT_EQ(ui.log.size(), 2u);
     EXPECT_EQ(ui.log[0], "Open  COM3 Port Error!!");
     EXPECT_NE(ui.log[1].find("dialout"), std::string::npos);
@@ -233,13 +234,13 @@ TEST_F(DetectTest, StartupShowsOnlyFailures) {
 }
 
 TEST_F(DetectTest, AStoppedCheckLeavesTheLinkStateAlone) {
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     VirtualWriter::Faults f;
     f.ctsOff = true;
     box->setFaults(f);
     std::atomic<bool> stop{true};
-    WriterLink w(st, &stop);
-    EXPECT_EQ(w.CheckWriter(), lrStopped);
+    WriterLink w(st.link, st.image, &stop);
+    EXPECT_EQ(w.CheckWriter(st.device, *st.ui, *st.views), lrStopped);
     EXPECT_FALSE(st.link.portError);
 }
 
@@ -271,13 +272,13 @@ TEST(PortDefaults, VirtualEntryMakesAVirtualWriterThatKeepsItsChip) {
     FakeClock clock;
     st.link.clock = &clock;
     st.link.portEntry = "virtual";
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     ASSERT_FALSE(st.link.portError);
     auto box = std::dynamic_pointer_cast<VirtualWriter>(st.link.Comm1);
     ASSERT_TRUE(box);
     EXPECT_EQ(st.link.portName, "VIRTUAL");
     EXPECT_TRUE(box->chip().flash);  // like the selected QZR-D01
-    CheckComPort(st);
+    CheckComPort(st.link, st.device, *st.ui);
     EXPECT_EQ(st.link.Comm1, box);
 }
 

@@ -5,11 +5,11 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "app/StateHeader.h"
 #include "device/DeviceCatalogue.h"
 #include "writer/FaultLink.h"
 #include "writer/VirtualWriter.h"
 #include "writer/WriterProtocol.h"
-#include "writer/WriterHeader.h"
 
 namespace qzr {
 namespace {
@@ -27,8 +27,8 @@ class FaultLinkTest : public ::testing::Test {
         box.Open();
         selectDevice(st, "QZR-D11");
     }
-    int readId(FaultLink& link) {
-        WriterLink w(st, link, clock);
+    LinkResult readId(FaultLink& link) {
+        WriterLink w(st.link, st.image, link, clock);
         GetHeader(st, kAreaId, kKindRead);
         return w.Read7BitData(32);
     }
@@ -54,8 +54,8 @@ TEST_F(FaultLinkTest, FixedFaultsAtPositions) {
         plan.flipIn = {3};
         FaultLink a(box, clock, 7, plan);
         FaultLink b(box, clock, 7, plan);
-        const int ra = readId(a);
-        const int rb = readId(b);
+        const LinkResult ra = readId(a);
+        const LinkResult rb = readId(b);
         EXPECT_EQ(ra, rb);
         EXPECT_EQ(a.log(), b.log());
         ASSERT_EQ(a.log().size(), 1u);
@@ -99,7 +99,7 @@ TEST_F(FaultLinkTest, RandomFaultsAreReproducibleAndAlwaysEndInAKnownResult) {
     plan.delayTicks = 120;
     auto run = [&](uint32_t seed) {
         FaultLink link(box, clock, seed, plan);
-        std::vector<int> results;
+        std::vector<LinkResult> results;
         for (int i = 0; i < 20; ++i) results.push_back(readId(link));
         return std::make_pair(results, link.log());
     };
@@ -107,8 +107,8 @@ TEST_F(FaultLinkTest, RandomFaultsAreReproducibleAndAlwaysEndInAKnownResult) {
     const auto again = run(42);
     EXPECT_EQ(first, again);
     EXPECT_FALSE(first.second.empty());
-    const std::set<int> allowed{lrDone, lrBadReply, lrTimeout, lrNoChip, lrAdapterError};
-    for (int r : first.first) EXPECT_TRUE(allowed.count(r)) << r;
+    const std::set<LinkResult> allowed{lrDone, lrBadReply, lrTimeout, lrNoChip, lrAdapterError};
+    for (LinkResult r : first.first) EXPECT_TRUE(allowed.count(r)) << static_cast<int>(r);
     EXPECT_NE(run(43).second, first.second);
 }
 

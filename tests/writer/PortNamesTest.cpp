@@ -70,14 +70,14 @@ TEST(PortNames, FreshChipEntryPutsABlankChipInBeforeEveryRun) {
         MainState st;
         selectDevice(st, "QZR-D10");
         st.link.portEntry = entry;
-        CheckComPort(st);
+        CheckComPort(st.link, st.device, *st.ui);
         ASSERT_FALSE(st.link.portError);
         auto* box = dynamic_cast<VirtualWriter*>(st.link.Comm1.get());
         ASSERT_NE(box, nullptr);
         VirtualChip used = box->chip();
         used.program[0] = 0x00;
         box->setChip(used);
-        insertFreshChipForRun(st);
+        insertFreshChipForRun(st.link, st.device);
         EXPECT_EQ(box->chip().program[0], isFreshChipPortEntry(entry) ? 0x7F : 0x00);
         st.link.Comm1->Close();
     }

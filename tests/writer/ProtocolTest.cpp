@@ -67,7 +67,7 @@ TEST(Versions, CompareAsTextsAndDecideTheModes) {
 
 class ProtocolTest : public ::testing::Test {
   protected:
-    ProtocolTest() : clock(1000), port(clock), writer(st, port, clock, &stop) {
+    ProtocolTest() : clock(1000), port(clock), writer(st.link, st.image, port, clock, &stop) {
         auto h = st.image.headerArea();
         for (int i = 0; i < 32; ++i) h[i] = static_cast<uint8_t>(0xA1 + i);
     }
@@ -90,11 +90,11 @@ TEST_F(ProtocolTest, SendHeaderReturnsTheAnswerAndPausesOneTickAfterTheFirstByte
 }
 
 TEST_F(ProtocolTest, SendHeaderMapsEachAnswer) {
-    const std::pair<int, int> cases[] = {{0xB5, lrReady},  {0xB8, lrDone},     {0xFD, lrAdapterError},
-                                         {0xFE, lrNoChip}, {0x42, lrBadReply}, {0xB0, lrBadReply}};
+    const std::pair<int, LinkResult> cases[] = {{0xB5, lrReady},  {0xB8, lrDone},     {0xFD, lrAdapterError},
+                                                {0xFE, lrNoChip}, {0x42, lrBadReply}, {0xB0, lrBadReply}};
     for (auto [answer, code] : cases) {
         ScriptedLink p(clock);
-        WriterLink w(st, p, clock);
+        WriterLink w(st.link, st.image, p, clock);
         p.replyAfter(32, bytes({answer}));
         EXPECT_EQ(w.SendHeader(32), code) << answer;
         EXPECT_EQ(p.written.size(), 32u);
@@ -133,16 +133,16 @@ TEST_F(ProtocolTest, Read7BitDataWithTooFewBytesOrAnUnknownByteIsABadReply) {
     EXPECT_EQ(writer.Read7BitData(8), lrBadReply);
 
     ScriptedLink p2(clock);
-    WriterLink w2(st, p2, clock);
+    WriterLink w2(st.link, st.image, p2, clock);
     p2.replyAfter(10, bytes({1, 2, 0x90, 4, 5, 6, 7, 8, 0xB8}));
     EXPECT_EQ(w2.Read7BitData(8), lrBadReply);
 
     ScriptedLink p3(clock);
-    WriterLink w3(st, p3, clock);
+    WriterLink w3(st.link, st.image, p3, clock);
     p3.replyAfter(10, bytes({0xFE}));
     EXPECT_EQ(w3.Read7BitData(8), lrNoChip);
     ScriptedLink p4(clock);
-    WriterLink w4(st, p4, clock);
+    WriterLink w4(st.link, st.image, p4, clock);
     p4.replyAfter(10, bytes({1, 0xFD}));
     EXPECT_EQ(w4.Read7BitData(8), lrAdapterError);
 }
@@ -168,7 +168,7 @@ TEST_F(ProtocolTest, Read7BitDataBudgetRunsFromTheLastStoredByte) {
 
     // An end byte that arrives after the budget still ends in a time-out.
     ScriptedLink late(clock);
-    WriterLink w(st, late, clock);
+    WriterLink w(st.link, st.image, late, clock);
     late.replyAfter(10, bytes({1}), 0);
     late.replyAfter(10, bytes({0xB8}), 102);
     EXPECT_EQ(w.Read7BitData(2), lrTimeout);
@@ -183,12 +183,12 @@ TEST_F(ProtocolTest, Read8BitDataTakesEveryValueAsDataUntilTheCount) {
     EXPECT_EQ(t[3], 0xFF);
 
     ScriptedLink p2(clock);
-    WriterLink w2(st, p2, clock);
+    WriterLink w2(st.link, st.image, p2, clock);
     p2.replyAfter(10, bytes({1, 2, 3, 4, 5}));
     EXPECT_EQ(w2.Read8BitData(4), lrBadReply);
 
     ScriptedLink p3(clock);
-    WriterLink w3(st, p3, clock);
+    WriterLink w3(st.link, st.image, p3, clock);
     p3.replyAfter(10, bytes({1, 2, 3}));
     EXPECT_EQ(w3.Read8BitData(4), lrTimeout);
 }
@@ -204,14 +204,14 @@ TEST_F(ProtocolTest, ReadWriterIdStoresAtMostMaxCharsAndAppends) {
     EXPECT_EQ(port.written, bytes({0xAD}));
 
     ScriptedLink p2(clock);
-    WriterLink w2(st, p2, clock);
+    WriterLink w2(st.link, st.image, p2, clock);
     st.link.writerIdText.clear();
     p2.replyAfter(1, bytes({'H', 'R', 0xB8}));
     EXPECT_EQ(w2.ReadWriterID(15), lrDone);
     EXPECT_EQ(st.link.writerIdText, "HR");
 
     ScriptedLink p3(clock);
-    WriterLink w3(st, p3, clock);
+    WriterLink w3(st.link, st.image, p3, clock);
     p3.replyAfter(1, bytes({'H'}));
     const int start = clock.clockTicks();
     EXPECT_EQ(w3.ReadWriterID(15), lrTimeout);
@@ -250,7 +250,7 @@ TEST_F(ProtocolTest, WriteDataFailureIndexIsTheByteJustSent) {
     EXPECT_EQ(st.link.writeFailIndex, 6);
 
     ScriptedLink pairs(clock);
-    WriterLink w(st, pairs, clock);
+    WriterLink w(st.link, st.image, pairs, clock);
     st.link.writerIdText = "HRP011 V3.20";
     st.link.writerVersion = "V3.20";
     for (int i = 2; i <= 6; i += 2) pairs.replyAfter(i, bytes({0xB5}));
@@ -265,13 +265,13 @@ TEST_F(ProtocolTest, WriteDataEarlyDoneUnknownAnswerAndMissingDone) {
     EXPECT_EQ(writer.WriteData(8), lrBadReply);
 
     ScriptedLink odd(clock);
-    WriterLink w2(st, odd, clock);
+    WriterLink w2(st.link, st.image, odd, clock);
     odd.replyAfter(1, bytes({0x33}));
     EXPECT_EQ(w2.WriteData(8), lrBadReply);
 
     // A writer that keeps answering 0xB5 is sent count + 5 bytes, then the write counts as done.
     ScriptedLink eager(clock);
-    WriterLink w3(st, eager, clock);
+    WriterLink w3(st.link, st.image, eager, clock);
     for (int i = 1; i <= 20; ++i) eager.replyAfter(i, bytes({0xB5}));
     EXPECT_EQ(w3.WriteData(8), lrWriteDone);
     EXPECT_EQ(eager.written.size(), 13u);
@@ -291,7 +291,7 @@ TEST_F(ProtocolTest, AStopRequestEndsEveryWaitWithinOneSlice) {
 
     ScriptedLink noCts(clock);
     noCts.cts = false;
-    WriterLink w(st, noCts, clock, &stop);
+    WriterLink w(st.link, st.image, noCts, clock, &stop);
     EXPECT_EQ(w.Read7BitData(8), lrStopped);
     EXPECT_EQ(w.WriteData(8), lrStopped);
     EXPECT_EQ(w.ReadWriterID(15), lrStopped);

@@ -3,17 +3,17 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
+#include "app/StateHeader.h"
 #include "device/DeviceCatalogue.h"
 #include "writer/VirtualWriter.h"
 #include "writer/WriterProtocol.h"
-#include "writer/WriterHeader.h"
 
 namespace qzr {
 namespace {
 
 class VirtualWriterTest : public ::testing::Test {
   protected:
-    VirtualWriterTest() : box(clock), writer(st, box, clock) {
+    VirtualWriterTest() : box(clock), writer(st.link, st.image, box, clock) {
         selectDevice(st, "QZR-D11");  // one-time-programmable, 2048 words, two option words
         box.insertChipFor(st.device);
         box.Open();
@@ -24,13 +24,13 @@ class VirtualWriterTest : public ::testing::Test {
         st.link.writerVersion = versionFromIdText(st.link.writerIdText);
     }
     // Programs n bytes of the transfer area into an area the way the engine's program exchanges do.
-    int program(uint8_t area, int n) {
+    LinkResult program(uint8_t area, int n) {
         GetHeader(st, area, kKindProgram);
         st.image.headerArea()[9] |= 0x40;
-        if (int r = writer.SendHeader(10); r != lrReady) return r;
+        if (LinkResult r = writer.SendHeader(10); r != lrReady) return r;
         return writer.WriteData(n);
     }
-    int read(uint8_t area, int n, bool continuation = true) {
+    LinkResult read(uint8_t area, int n, bool continuation = true) {
         GetHeader(st, area, kKindRead);
         if (continuation) st.image.headerArea()[9] |= 0x40;
         return writer.Read7BitData(n);
@@ -43,7 +43,8 @@ class VirtualWriterTest : public ::testing::Test {
 };
 
 TEST_F(VirtualWriterTest, AnswersTheProbeAndTheIdentificationByKind) {
-    EXPECT_EQ(writer.CheckWriter(), lrIdWriter);  // version already known: no identification read
+    EXPECT_EQ(writer.CheckWriter(st.device, *st.ui, *st.views),
+              lrIdWriter);  // version already known: no identification read
     EXPECT_EQ(box.idRequestCount(), 0);
 
     st.image.headerArea()[0] = 0xAD;
@@ -52,9 +53,10 @@ TEST_F(VirtualWriterTest, AnswersTheProbeAndTheIdentificationByKind) {
     EXPECT_EQ(st.link.writerIdText, " HRP021A V3.30");
 
     box.setKind(VirtualWriter::Kind::Class1);
-    EXPECT_EQ(writer.CheckWriter(), lrWrongWriter);  // QZR-D11 needs a class-2 writer
+    EXPECT_EQ(writer.CheckWriter(st.device, *st.ui, *st.views),
+              lrWrongWriter);  // QZR-D11 needs a class-2 writer
     box.setKind(VirtualWriter::Kind::Class2);
-    EXPECT_EQ(writer.CheckWriter(), lrClass2Writer);
+    EXPECT_EQ(writer.CheckWriter(st.device, *st.ui, *st.views), lrClass2Writer);
     EXPECT_EQ(box.probeCount(), 3);
 }
 
@@ -280,7 +282,7 @@ TEST(VirtualWriterHandshake, OneAnswerPerByteForOlderOrClassWriters) {
         box.setKind(kind);
         box.setIdText(id);
         box.Open();
-        WriterLink writer(st, box, clock);
+        WriterLink writer(st.link, st.image, box, clock);
         GetHeader(st, kAreaProgram, kKindProgram);
         ASSERT_EQ(writer.SendHeader(10), lrReady);
         int answers = 0;
@@ -304,7 +306,7 @@ TEST(VirtualWriterHandshake, AnswersPacedAtTheLineRateStillArriveInOrder) {
     VirtualWriter box;  // real clock: the answers take about 87 us a byte
     box.setLinePacing(true);
     box.Open();
-    WriterLink writer(st, box, realClock());
+    WriterLink writer(st.link, st.image, box, realClock());
     GetHeader(st, kAreaId, kKindRead);
     EXPECT_EQ(writer.Read7BitData(32), lrDone);
     EXPECT_EQ(st.image.transferArea()[31], 0x7F);
@@ -320,7 +322,7 @@ TEST(VirtualWriterHandshake, AnEepromAddressOutOfStepIsAFailure) {
     VirtualWriter box(clock);
     box.setKind(VirtualWriter::Kind::Class2);
     box.Open();
-    WriterLink writer(st, box, clock);
+    WriterLink writer(st.link, st.image, box, clock);
     GetHeader(st, kAreaEeprom, kKindProgramPulse);
     ASSERT_EQ(writer.SendHeader(10), lrReady);
     const uint8_t stream[] = {0x11, 0x00, 0x22, 0x05};  // the second pair claims address 5

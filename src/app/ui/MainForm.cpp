@@ -36,6 +36,7 @@
 #include "app/DeviceCommands.h"
 #include "app/OptionCommands.h"
 #include "app/QtpCommands.h"
+#include "app/PortCommands.h"
 #include "app/ShellCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/GuiUserInterface.h"

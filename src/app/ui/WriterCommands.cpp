@@ -7,6 +7,7 @@
 #include "app/EngineeringPanel.h"
 #include "app/MainState.h"
 #include "app/OperationCommands.h"
+#include "app/PortCommands.h"
 #include "app/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/MainFormCommands.h"
@@ -91,8 +92,9 @@ void aboutBox(TMainForm& form) {
     std::string identification;
     form.runWriterTask([&st, &identification] {
         if (!st.link.Comm1 || st.link.portError || !st.link.Comm1->Enabled()) return;
-        WriterLink writer(st);
-        if (writer.CheckWriter() == lrIdWriter) identification = st.link.writerIdText;
+        WriterLink writer(st.link, st.image);
+        if (writer.CheckWriter(st.device, *st.ui, *st.views) == lrIdWriter)
+            identification = st.link.writerIdText;
     });
     TAboutBox box(form.windowTitle(), identification, &form);
     runModal(box);

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/DownloadCommand.h"
 #include "app/MainState.h"
 #include "writer/CommLink.h"
 

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "app/MainState.h"
+#include "app/ReadIcCommand.h"
 #include "app/ui/ModalRunner.h"
 #include "writer/CommLink.h"
 
@@ -80,7 +81,7 @@ TReadForm::TReadForm(MainState& st, QWidget* parent)
     connect(button1_, &QPushButton::clicked, this, [this] {
         if (ended_) accept();
     });
-    worker_ = std::make_unique<ReadIcWorker>(st_, *view_);
+    worker_ = std::make_unique<ReadIcWorker>(readIcJob(st_), *view_);
 }
 
 TReadForm::~TReadForm() {

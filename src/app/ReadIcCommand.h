@@ -1,0 +1,21 @@
+#pragma once
+
+#include "writer/ReadIc.h"
+
+namespace qzr {
+
+struct MainState;
+
+// The command "Read IC". The read itself (ReadIcProc, ReadIcWorker) is in writer/ReadIc.h; it works on
+// the pieces of the state that readIcJob gives it.
+
+// The pieces of the state a chip read looks at and fills; they stay the state's own.
+ReadIcJob readIcJob(MainState& st);
+// Before the read window is shown: re-opens the port when it is unusable and clears `icReadDone`. False
+// when the port is still unusable; the command then does nothing more.
+bool beginReadIc(MainState& st);
+// After the read window has closed: when the chip was read completely, the views are rebuilt and an open
+// disassembly window is closed.
+void endReadIc(MainState& st);
+
+}  // namespace qzr
