@@ -75,7 +75,10 @@ std::vector<std::string> presentSerialDevices(const std::string& devDir) {
 }
 
 bool samePortEntry(const std::string& a, const std::string& b) {
-    return upper(a) == upper(b);
+    const auto na = comPortNumber(a), nb = comPortNumber(b);
+    if (na || nb) return na == nb;
+    if (isVirtualPortEntry(a) || isVirtualPortEntry(b)) return upper(a) == upper(b);
+    return a == b;  // device paths: the file system tells case apart
 }
 
 std::string resolvePortEntry(const std::string& entry, const std::string& devDir) {

@@ -17,7 +17,8 @@ std::optional<int> comPortNumber(const std::string& entry);
 // The text messages show for an entry: ComN and "virtual" in capitals (COM3), a device path as given.
 std::string portDisplayName(const std::string& entry);
 
-// Whether two entries name the same port (entries compare without regard to case).
+// Whether two entries name the same port: ComN entries by their number, "virtual" entries without regard
+// to case, device paths exactly. Every comparison of port entries uses this one.
 bool samePortEntry(const std::string& a, const std::string& b);
 
 // The serial devices present, in the order ComN counts them: /dev/ttyUSB*, then /dev/ttyACM*, then

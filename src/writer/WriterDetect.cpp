@@ -18,7 +18,8 @@ namespace {
 // Makes (or keeps) the port object for the entry.
 void choosePort(LinkState& link, const DeviceFields& device, const std::string& target) {
     if (link.portFactory) {
-        if (!link.Comm1 || link.openEntry != link.portEntry) link.Comm1 = link.portFactory(link.portEntry);
+        if (!link.Comm1 || !samePortEntry(link.openEntry, link.portEntry))
+            link.Comm1 = link.portFactory(link.portEntry);
         return;
     }
     const bool isVirtual = dynamic_cast<VirtualWriter*>(link.Comm1.get()) != nullptr;
@@ -143,7 +144,8 @@ LinkResult WriterLink::CheckWriter(const DeviceFields& device, UserInterface& ui
 }
 
 bool PreparePort(LinkState& link, const DeviceFields& device, UserInterface& ui) {
-    if (link.portError || !link.Comm1 || link.openEntry != link.portEntry) CheckComPort(link, device, ui);
+    if (link.portError || !link.Comm1 || !samePortEntry(link.openEntry, link.portEntry))
+        CheckComPort(link, device, ui);
     return !link.portError;
 }
 

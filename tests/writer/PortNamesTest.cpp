@@ -30,6 +30,22 @@ TEST(PortNames, EntriesAndTheirDisplayNames) {
     EXPECT_EQ(portDisplayName("/dev/ttyUSB0"), "/dev/ttyUSB0");
 }
 
+TEST(PortNames, SameEntryComparesComByNumberVirtualWithoutCaseAndPathsExactly) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    for (const Case& c :
+         {Case{"Com1", "COM1", true}, Case{"com01", "Com1", true}, Case{"Com1", "Com2", false},
+          Case{"VIRTUAL", "virtual", true}, Case{"virtual", "virtual:new-chip", false},
+          Case{"/dev/ttyUSB0", "/dev/ttyUSB0", true}, Case{"/dev/ttyUSB0", "/dev/ttyusb0", false},
+          Case{"", "Com1", false}, Case{"Com1", "/dev/ttyS0", false}}) {
+        EXPECT_EQ(samePortEntry(c.a, c.b), c.same) << c.a << " / " << c.b;
+        EXPECT_EQ(samePortEntry(c.b, c.a), c.same) << c.b << " / " << c.a;
+    }
+}
+
 TEST(PortNames, ComEntriesResolveThroughTheEnvironmentThenThePresentDevices) {
     test::TempDir dev;
     // Plain files are not serial devices: nothing is present here.
