@@ -66,7 +66,7 @@ void prepareProject(qzr::MainState& st) {
         st.image.setProgramWord(w, qzr::splitWord(0x2000 + (w * 7 & 0x7FF)));
     st.optionBytes = {0x03, 0x7F, 0x7F, 0x7F};
     qzr::CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
-    st.options.optionStatus = 0;
+    st.options.optionStatus = {};
     st.operation.operationType = qzr::OperationType::AutoProgram;
 }
 

@@ -435,11 +435,11 @@ bool OperationEngine::verifyId() {
         failStatus(line, r, "Connect Timeout!!", "Writer error!!");
         return false;
     }
-    const int v = VerifyIdChecksum(st_.options, st_.device, st_.image);
-    if (v >= 1 && v <= 3) {
-        static const char* const kTexts[] = {"", "ID verify fail!!", "Checksum verify fail!!",
-                                             "ID && checksum verify fail!!"};
-        mark(line, kTexts[v]);
+    const IdVerifyResult v = VerifyIdChecksum(st_.options, st_.device, st_.image);
+    if (!v.ok()) {
+        mark(line, v.idDiffers && v.checksumDiffers ? "ID && checksum verify fail!!"
+                   : v.idDiffers                    ? "ID verify fail!!"
+                                                    : "Checksum verify fail!!");
         closeSequence();
         finish(false);
         return false;

@@ -109,16 +109,16 @@ void GetIdChecksum(const OptionState& options, const DeviceFields& device, Memor
     }
 }
 
-int VerifyIdChecksum(const OptionState& options, const DeviceFields& device, const MemoryImage& image) {
+IdVerifyResult VerifyIdChecksum(const OptionState& options, const DeviceFields& device, const MemoryImage& image) {
     const bool core3 = device.coreType == 3;
     const uint8_t hbm = device.highByteMask;
     const auto id = image.idArea();
     const auto t = image.transferArea();
-    int result = 0;
+    IdVerifyResult result;
     for (std::size_t i = 0; i < kIdTextBytes; i += 2) {
         // The chip keeps only the bits of the high half, so the buffer's is compared under the same mask
         // (Clear ID leaves 0x7F there even on an 11-bit core).
-        if (t[i] != id[i] || (t[i + 1] & hbm) != (id[i + 1] & hbm)) result |= 1;
+        if (t[i] != id[i] || (t[i + 1] & hbm) != (id[i + 1] & hbm)) result.idDiffers = true;
     }
     const std::string c = memoryChecksumDigits(options, device, image);
     auto highDiffers = [&](uint8_t chip, char digit) {
@@ -126,7 +126,7 @@ int VerifyIdChecksum(const OptionState& options, const DeviceFields& device, con
     };
     if (t[12] != static_cast<uint8_t>(c[0]) || t[14] != static_cast<uint8_t>(c[2]) ||
         highDiffers(t[13], c[1]) || highDiffers(t[15], c[3])) {
-        result |= 2;
+        result.checksumDiffers = true;
     }
     return result;
 }

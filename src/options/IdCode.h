@@ -38,9 +38,16 @@ void storeIdEditorText(MemoryImage& image, const DeviceFields& device, std::stri
 // 0x70 ORed into every high half) with the memory-checksum digits in bytes 12..15.
 void GetIdChecksum(const OptionState& options, const DeviceFields& device, MemoryImage& image);
 
-// Compares the ID words read back into the transfer area: bit 0 the ID differs, bit 1 the checksum differs
-// from the memory-checksum text.
-int VerifyIdChecksum(const OptionState& options, const DeviceFields& device, const MemoryImage& image);
+// What the ID words read back into the transfer area hold against the buffer.
+struct IdVerifyResult {
+    bool idDiffers = false;        // an ID word differs
+    bool checksumDiffers = false;  // the checksum words differ from the memory-checksum text
+    bool ok() const { return !idDiffers && !checksumDiffers; }
+    friend bool operator==(const IdVerifyResult&, const IdVerifyResult&) = default;
+};
+
+// Compares the ID words read back into the transfer area.
+IdVerifyResult VerifyIdChecksum(const OptionState& options, const DeviceFields& device, const MemoryImage& image);
 
 // The extended rows of the ID window.
 struct IdExtendedView {

@@ -30,10 +30,17 @@ inline std::array<OptionItemView, 13> designTimeItems() {
 inline constexpr int kIdModeAscii = 0;
 inline constexpr int kIdModeHex = 1;
 
+// What UpdateOption found in the option items.
+struct OptionStatus {
+    bool blank = false;  // some option item is blank
+    bool error = false;  // some option item is in error
+    bool ok() const { return !blank && !error; }
+    friend bool operator==(const OptionStatus&, const OptionStatus&) = default;
+};
+
 // Option display state, checksums and the ID display.
 struct OptionState {
-    // bit 0: some option item is blank; bit 1: some option item is in error.
-    uint8_t optionStatus = 0;
+    OptionStatus optionStatus;
 
     // Option items 1..13 (index 0 is item 1); the captions are the controls' design-time captions until
     // UpdateOption replaces them.

@@ -64,7 +64,7 @@ void UpdateOption(OptionState& o, std::array<uint8_t, 4>& optionBytes, const Dev
         optionBytes[i] = static_cast<uint8_t>((optionBytes[i] & keep) | force);
     }
 
-    o.optionStatus = 0;
+    o.optionStatus = {};
     const uint32_t v = optionValue(optionBytes);
     for (int k = 1; k <= 13; ++k) {
         OptionItemView& view = o.items[static_cast<std::size_t>(k - 1)];
@@ -81,7 +81,7 @@ void UpdateOption(OptionState& o, std::array<uint8_t, 4>& optionBytes, const Dev
         if (!GetOptData(o, device, ui, k, 0)) {
             // Not with the built-in tables; the item cannot be decoded.
             view.valueText = "Error";
-            o.optionStatus |= 2;
+            o.optionStatus.error = true;
             continue;
         }
         const uint32_t mask = static_cast<uint32_t>(o.lastLookupValue);
@@ -89,11 +89,11 @@ void UpdateOption(OptionState& o, std::array<uint8_t, 4>& optionBytes, const Dev
         for (int i = 1;; ++i) {
             GetOptData(o, device, ui, k, i);
             if (o.lastLookupValue == kOptionMarker) {
-                o.optionStatus |= 2;
+                o.optionStatus.error = true;
                 break;
             }
             if ((v & mask) == static_cast<uint32_t>(o.lastLookupValue)) {
-                if (o.lastLookupText == "Blank") o.optionStatus |= 1;
+                if (o.lastLookupText == "Blank") o.optionStatus.blank = true;
                 break;
             }
         }
@@ -159,17 +159,11 @@ std::string optionBytesText(const std::array<uint8_t, 4>& b) {
     return hexByteList(b);
 }
 
-std::string optionStatusMessage(uint8_t status) {
-    switch (status & 3) {
-        case 1:
-            return "Some options are blank!";
-        case 2:
-            return "Some options are error!";
-        case 3:
-            return "Some options are blank or error!";
-        default:
-            return {};
-    }
+std::string optionStatusMessage(OptionStatus status) {
+    if (status.blank && status.error) return "Some options are blank or error!";
+    if (status.blank) return "Some options are blank!";
+    if (status.error) return "Some options are error!";
+    return {};
 }
 
 }  // namespace qzr

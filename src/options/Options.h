@@ -49,6 +49,6 @@ void CalChecksum(OptionState& options, const std::array<uint8_t, 4>& optionBytes
 std::string optionBytesText(const std::array<uint8_t, 4>& optionBytes);
 
 // The warning for an option status before programming or opening the information sheet: "" for 0.
-std::string optionStatusMessage(uint8_t optionStatus);
+std::string optionStatusMessage(OptionStatus optionStatus);
 
 }  // namespace qzr

@@ -59,7 +59,7 @@ std::unique_ptr<MainState> makeState(RecordingUi& ui, FakeClock& clock, const Pr
             st->image.eepromArea()[a] = project->eeprom[a];
         st->optionBytes = {0x12, 0x5F, 0x7F, 0x7F};
         CalChecksum(st->options, st->optionBytes, st->device, st->image, *st->views);
-        st->options.optionStatus = 0;
+        st->options.optionStatus = {};
     }
     return st;
 }

@@ -354,7 +354,7 @@ TEST(ProjectCommands, InformationSheetSavesAndPrintsToPdf) {
 
     s.st().image.setProgramWord(0, qzr::splitWord(0x3A12));
     s.st().dataFileName = s.dir.file("bell.bin");
-    s.st().options.optionStatus = 0;
+    s.st().options.optionStatus = {};
     s.st().options.items[5].valueText = "Disable";
     s.ui.log.clear();
     s.ui.answer(true);  // "Security is not enabled, continue?"

@@ -129,7 +129,7 @@ struct Window {
         form->state().optionBytes = {0x12, 0x5F, 0x7F, 0x7F};
         qzr::UpdateOption(form->state().options, form->state().optionBytes, form->state().device,
                           form->state().image, *form->state().ui, *form->state().views);
-        form->state().options.optionStatus = 0;  // as the option editor leaves valid options
+        form->state().options.optionStatus = {};  // as the option editor leaves valid options
         ui.log.clear();
     }
     ~Window() { form->close(); }

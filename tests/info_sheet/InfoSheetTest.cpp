@@ -214,15 +214,15 @@ TEST(InfoSheet, OpeningChecks) {
     MainState st;
     st.ui = &ui;
     ASSERT_TRUE(selectDevice(st, "QZR-D10"));
-    st.options.optionStatus = 0;
+    st.options.optionStatus = {};
     EXPECT_FALSE(
         infoSheetMayOpen(st.device, st.image, st.options, *st.ui));  // blank program, whatever the options
     st.image.setProgramWord(5, splitWord(0x1234));
     for (uint8_t status : {1, 2, 3}) {
-        st.options.optionStatus = status;
+        st.options.optionStatus = {(status & 1) != 0, (status & 2) != 0};
         EXPECT_FALSE(infoSheetMayOpen(st.device, st.image, st.options, *st.ui));
     }
-    st.options.optionStatus = 0;
+    st.options.optionStatus = {};
     st.options.items[5].valueText = "Disable";
     EXPECT_FALSE(infoSheetMayOpen(st.device, st.image, st.options, *st.ui));  // answered No
     ui.answer(true);

@@ -146,7 +146,7 @@ class EngineTest : public ::testing::Test {
                                     splitWord(0x2000u + static_cast<unsigned>(n * 5) % 0x1000u));
         st.optionBytes = {option0, option1, 0x7F, 0x7F};
         CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
-        st.options.optionStatus = 0;
+        st.options.optionStatus = {};
     }
 
     RunOutcome run(OperationType type, CommLink* link = nullptr, const std::atomic<bool>* stop = nullptr) {

@@ -184,7 +184,7 @@ TEST_F(EngineTest, ElevenBitCoreAutoProgramAndProtectMode) {
         st.image.setProgramWord(n, splitWord(0x400 + (n * 3) % 0x3FF));
     st.optionBytes = {0x2A, 0x00, 0x7F, 0x7F};
     CalChecksum(st.options, st.optionBytes, st.device, st.image, *st.views);
-    st.options.optionStatus = 0;
+    st.options.optionStatus = {};
     ASSERT_EQ(run(OperationType::AutoProgram), RunOutcome::Passed);
     // The three unused bits of every high half are sent set.
     EXPECT_EQ(box.chip().program[1] & 0x70, 0x70);
@@ -386,7 +386,7 @@ TEST_F(EngineTest, EepromAndOptionVerifyFailures) {
 
 TEST_F(EngineTest, AutoProgramPrechecks) {
     // A blank image: nothing goes to the writer.
-    st.options.optionStatus = 0;
+    st.options.optionStatus = {};
     EXPECT_EQ(run(OperationType::AutoProgram), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Data, "Data memory are blank or error", true, false});
     EXPECT_EQ(box.probeCount(), 0);
@@ -398,13 +398,13 @@ TEST_F(EngineTest, AutoProgramPrechecks) {
     const char* texts[] = {"", "Some options are blank!", "Some options are error!",
                            "Some options are blank or error!"};
     for (uint8_t status = 1; status <= 3; ++status) {
-        st.options.optionStatus = status;
+        st.options.optionStatus = {(status & 1) != 0, (status & 2) != 0};
         EXPECT_EQ(run(OperationType::AutoProgramNoBlankCheck), RunOutcome::Failed);
         expectShown(view.model(), {ViewLine::Data, texts[status], true, false});
         EXPECT_EQ(box.probeCount(), 0);
     }
     // Other operations do not check.
-    st.options.optionStatus = 3;
+    st.options.optionStatus = {true, true};
     EXPECT_EQ(run(OperationType::BlankCheck), RunOutcome::Passed);
 }
 

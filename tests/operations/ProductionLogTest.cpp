@@ -176,7 +176,7 @@ TEST_F(ProductionLogTest, EveryRunThatReachesTheChipIsRecorded) {
     ASSERT_EQ(runWith(v, OperationType::ProgramIdChecksum), RunOutcome::Passed);
     ASSERT_EQ(runWith(v, OperationType::BlankCheck), RunOutcome::Failed);
     // Refused before the writer is addressed: no chip reached, no line.
-    st.options.optionStatus = 1;
+    st.options.optionStatus = {true, false};
     ASSERT_EQ(runWith(v, OperationType::AutoProgram), RunOutcome::Failed);
     box.setKind(VirtualWriter::Kind::Class2);
     ASSERT_EQ(runWith(v, OperationType::Verify), RunOutcome::Failed);

@@ -117,13 +117,13 @@ TEST(IdChecksum, FourteenBitCoreCarriesCharacters) {
     EXPECT_EQ(transfer(st, 16, 16), idBytes(st, 16, 16));
 
     // Read back unchanged: good; another checksum: 2; another ID: 1; both: 3.
-    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 0);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), IdVerifyResult{});
     setChecksumText(st, "1A2C");
-    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 2);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), (IdVerifyResult{false, true}));
     st.image.transferArea()[4] = 'X';
-    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 3);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), (IdVerifyResult{true, true}));
     setChecksumText(st, "1A2B");
-    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 1);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), (IdVerifyResult{true, false}));
 }
 
 TEST(IdChecksum, ElevenBitCoreCarriesDigitValues) {
@@ -135,9 +135,9 @@ TEST(IdChecksum, ElevenBitCoreCarriesDigitValues) {
     // The chip gives back only four bits of every high half.
     auto t = st.image.transferArea();
     for (std::size_t i = 1; i < 16; i += 2) t[i] &= 0x0F;
-    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 0);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), IdVerifyResult{});
     t[13] = 0x0B;
-    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 2);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), (IdVerifyResult{false, true}));
 }
 
 TEST(IdChecksum, ClearIdOnElevenBitCoreStillVerifies) {
@@ -147,7 +147,7 @@ TEST(IdChecksum, ClearIdOnElevenBitCoreStillVerifies) {
     GetIdChecksum(st.options, st.device, st.image);
     auto t = st.image.transferArea();
     for (std::size_t i = 1; i < 16; i += 2) t[i] &= 0x0F;
-    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), 0);
+    EXPECT_EQ(VerifyIdChecksum(st.options, st.device, st.image), IdVerifyResult{});
 }
 
 TEST(IdChecksum, UsesTheComputedChecksumBeforeAnyWasShown) {

@@ -41,7 +41,7 @@ TEST(UpdateOption, BlankFamilyOneDevice) {
     ClearOption(st);
     EXPECT_EQ(st.optionBytes, (std::array<uint8_t, 4>{0x7F, 0x5F, 0x00, 0x00}));
     EXPECT_EQ(st.options.optionValueText, "7F 5F 00 00");
-    EXPECT_EQ(st.options.optionStatus, 1);
+    EXPECT_EQ(st.options.optionStatus, (OptionStatus{true, false}));
     for (int k : {1, 3, 4, 5}) {
         EXPECT_EQ(item(st, k).valueText, "Blank") << k;
         EXPECT_TRUE(item(st, k).captionVisible);
@@ -69,16 +69,16 @@ TEST(UpdateOption, DecodesValuesAndFlagsErrors) {
     EXPECT_EQ(item(st, 4).valueText, "Enable");
     EXPECT_EQ(item(st, 5).valueText, "Enable");
     EXPECT_EQ(item(st, 6).valueText, "Enable");  // bit 13 clear
-    EXPECT_EQ(st.options.optionStatus, 0);
+    EXPECT_EQ(st.options.optionStatus, OptionStatus{});
     EXPECT_EQ(optionStatusMessage(st.options.optionStatus), "");
 
     setValue(st, 0x0000 | 0x00F0 | 0x0200 | 0x0800);  // OSC 0: no entry; OST blank
     UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(item(st, 1).valueText, "Error");
-    EXPECT_EQ(st.options.optionStatus, 3);
-    EXPECT_EQ(optionStatusMessage(3), "Some options are blank or error!");
-    EXPECT_EQ(optionStatusMessage(1), "Some options are blank!");
-    EXPECT_EQ(optionStatusMessage(2), "Some options are error!");
+    EXPECT_EQ(st.options.optionStatus, (OptionStatus{true, true}));
+    EXPECT_EQ(optionStatusMessage(OptionStatus{true, true}), "Some options are blank or error!");
+    EXPECT_EQ(optionStatusMessage(OptionStatus{true, false}), "Some options are blank!");
+    EXPECT_EQ(optionStatusMessage(OptionStatus{false, true}), "Some options are error!");
 }
 
 TEST(UpdateOption, MasksBeforeDecoding) {
@@ -99,7 +99,7 @@ TEST(UpdateOption, MasksBeforeDecoding) {
     EXPECT_EQ(item(st, 7).caption, "Software WDT:");
     EXPECT_EQ(item(st, 12).caption, "Comparators:");
     EXPECT_EQ(item(st, 12).valueText, "Blank");
-    EXPECT_EQ(st.options.optionStatus, 1);
+    EXPECT_EQ(st.options.optionStatus, (OptionStatus{true, false}));
 }
 
 TEST(UpdateOption, ListFourteenSpansBothWords) {
@@ -125,7 +125,7 @@ TEST(UpdateOption, SharedMasksDecodeByList) {
     setValue(st, 0x0810);
     UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui, *st.views);
     EXPECT_EQ(item(st, 5).valueText, "Error");
-    EXPECT_TRUE(st.options.optionStatus & 2);
+    EXPECT_TRUE(st.options.optionStatus.error);
 }
 
 TEST(UpdateOption, FamilyZeroHidesEverything) {
@@ -136,7 +136,7 @@ TEST(UpdateOption, FamilyZeroHidesEverything) {
         EXPECT_FALSE(v.captionVisible);
         EXPECT_EQ(v.valueText, "Blank");
     }
-    EXPECT_EQ(st.options.optionStatus, 0);
+    EXPECT_EQ(st.options.optionStatus, OptionStatus{});
 }
 
 TEST(OptionEditor, BuildsListsAndSelections) {
