@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/ui/FileChooser.h"
+#include "common/ui/FileChooser.h"
 
 namespace qzr::test {
 

@@ -3,7 +3,7 @@
 #include <QLabel>
 
 #include "GuiTestApp.h"
-#include "app/ui/LogoForm.h"
+#include "common/ui/LogoForm.h"
 
 namespace qzr::gui {
 namespace {

@@ -17,9 +17,9 @@
 
 #include "app/DataCommands.h"
 #include "app/ShellCommands.h"
-#include "app/ui/FileChooser.h"
+#include "common/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
-#include "app/ui/ModalRunner.h"
+#include "common/ui/ModalRunner.h"
 #include "gui/GuiTestApp.h"
 #include "image/DataLoad.h"
 #include "support/RecordingUi.h"

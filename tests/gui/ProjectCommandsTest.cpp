@@ -17,9 +17,9 @@
 #include <deque>
 #include <filesystem>
 
-#include "app/ui/FileChooser.h"
+#include "common/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
-#include "app/ui/ModalRunner.h"
+#include "common/ui/ModalRunner.h"
 #include "disasm/Disassembler.h"
 #include "gui/GuiTestApp.h"
 #include "info_sheet/InfoSheet.h"

@@ -24,10 +24,10 @@
 #include <functional>
 #include <thread>
 
-#include "app/ui/FileChooser.h"
+#include "common/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
-#include "app/ui/ModalRunner.h"
-#include "app/ui/UiCallQueue.h"
+#include "common/ui/ModalRunner.h"
+#include "common/ui/UiCallQueue.h"
 #include "gui/GuiTestApp.h"
 #include "operations/ui/ProgressDialog.h"
 #include "options/Options.h"

@@ -38,7 +38,7 @@
 #include "app/QtpCommands.h"
 #include "app/PortCommands.h"
 #include "app/ShellCommands.h"
-#include "app/ui/FileChooser.h"
+#include "common/ui/FileChooser.h"
 #include "app/ui/GuiUserInterface.h"
 #include "app/ui/MainFormCommands.h"
 #include "common/FileIo.h"

@@ -8,10 +8,10 @@
 #include "app/BufferCommands.h"
 #include "app/MainState.h"
 #include "app/OptionCommands.h"
-#include "app/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/MainFormCommands.h"
-#include "app/ui/ModalRunner.h"
+#include "common/ui/FileChooser.h"
+#include "common/ui/ModalRunner.h"
 #include "config/ui/ConfigForm.h"
 #include "disasm/Disassembler.h"
 #include "disasm/ui/DisassembleForm.h"
@@ -123,7 +123,7 @@ class ProjectWindows : public QObject {
                              choice->path.toStdString());
     }
 
-    void infoSheet() { openInfoSheet(form_); }
+    void infoSheet() { openInfoSheet(form_.state(), form_.chooser(), &form_); }
 
   private:
     void createIdWindow() {

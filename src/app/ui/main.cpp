@@ -4,7 +4,7 @@
 
 #include "app/ShellCommands.h"
 #include "app/ui/GuiUserInterface.h"
-#include "app/ui/LogoForm.h"
+#include "common/ui/LogoForm.h"
 #include "app/ui/MainForm.h"
 
 int main(int argc, char** argv) {

@@ -25,11 +25,10 @@
 
 #include "app/InfoSheetCommands.h"
 #include "app/MainState.h"
-#include "app/ui/FileChooser.h"
-#include "app/ui/LogoForm.h"
-#include "app/ui/MainForm.h"
-#include "app/ui/ModalRunner.h"
 #include "common/FileIo.h"
+#include "common/ui/FileChooser.h"
+#include "common/ui/LogoForm.h"
+#include "common/ui/ModalRunner.h"
 
 namespace qzr::gui {
 
@@ -99,10 +98,9 @@ void setInfoSheetPrinterProbe(std::function<bool()> probe) {
     printerProbe() = std::move(probe);
 }
 
-void openInfoSheet(TMainForm& form) {
-    MainState& st = form.state();
+void openInfoSheet(MainState& st, FileChooser& chooser, QWidget* parent) {
     if (!infoSheetMayOpen(st.device, st.image, st.options, *st.ui)) return;
-    TInfoForm sheet(st, form.chooser(), &form);
+    TInfoForm sheet(st, chooser, parent);
     runModal(sheet);
 }
 

@@ -20,10 +20,9 @@ struct MainState;
 namespace qzr::gui {
 
 class FileChooser;
-class TMainForm;
 
-// tbInfoSheetClick: the opening checks, then the sheet, modal.
-void openInfoSheet(TMainForm& form);
+// tbInfoSheetClick: the opening checks, then the sheet, modal over `parent`.
+void openInfoSheet(MainState& st, FileChooser& chooser, QWidget* parent);
 
 // Whether the machine has a default printer. Tests replace the probe (a machine's printer is never used by a
 // test); an empty probe restores the real one.

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/OperationSession.h"
-#include "app/ui/UiCallQueue.h"
+#include "common/ui/UiCallQueue.h"
 #include "operations/OperationView.h"
 
 class QLabel;

@@ -15,7 +15,7 @@
 
 #include "app/IdCommands.h"
 #include "app/MainState.h"
-#include "app/ui/ModalRunner.h"
+#include "common/ui/ModalRunner.h"
 #include "options/IdCode.h"
 
 namespace qzr::gui {

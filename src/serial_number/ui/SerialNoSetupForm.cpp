@@ -15,7 +15,7 @@
 #include "app/MainState.h"
 #include "app/QtpCommands.h"
 #include "app/SerialNumberCommands.h"
-#include "app/ui/ModalRunner.h"
+#include "common/ui/ModalRunner.h"
 
 namespace qzr::gui {
 

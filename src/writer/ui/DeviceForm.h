@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "app/ui/UiCallQueue.h"
+#include "common/ui/UiCallQueue.h"
 #include "writer/Download.h"
 
 class QLabel;

@@ -9,7 +9,7 @@
 
 #include "app/MainState.h"
 #include "app/ReadIcCommand.h"
-#include "app/ui/ModalRunner.h"
+#include "common/ui/ModalRunner.h"
 #include "writer/CommLink.h"
 
 namespace qzr::gui {

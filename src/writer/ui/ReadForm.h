@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/ui/UiCallQueue.h"
+#include "common/ui/UiCallQueue.h"
 #include "writer/ReadIc.h"
 
 class QLabel;

@@ -1,4 +1,4 @@
-#include "app/ui/FileChooser.h"
+#include "common/ui/FileChooser.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "app/ui/UiCallQueue.h"
+#include "common/ui/UiCallQueue.h"
 
 #include <QObject>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "app/ui/ModalRunner.h"
+#include "common/ui/ModalRunner.h"
 
 #include <QDialog>
 

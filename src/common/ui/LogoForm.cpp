@@ -1,4 +1,4 @@
-#include "app/ui/LogoForm.h"
+#include "common/ui/LogoForm.h"
 
 #include <QApplication>
 #include <QFont>
