@@ -12,7 +12,7 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "app/ui/LogoForm.h"
+#include "common/ui/LogoForm.h"
 #include "app/ui/MainForm.h"
 #include "image/ui/BufferViews.h"
 
