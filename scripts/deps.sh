@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config ccache qt6-base-dev libgl1-mesa-dev libjpeg-dev
           libgtest-dev libgmock-dev libbenchmark-dev poppler-utils
-          clang libclang-rt-14-dev)  # clang and libFuzzer for the fuzz targets (scripts/fuzz.sh)
+          clang libclang-rt-14-dev  # clang and libFuzzer for the fuzz targets (scripts/fuzz.sh)
+          clang-format)             # the layout check (scripts/format-check.sh)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

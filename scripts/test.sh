@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test; then runs the tests again in a build
-# with AddressSanitizer and UndefinedBehaviorSanitizer, and the tests of the worker threads (engine, Read
+# Checks the layout of every C++ file first (scripts/format-check.sh). Builds everything with warnings as
+# errors and runs every test; then runs the tests again in a build with AddressSanitizer and UndefinedBehaviorSanitizer, and the tests of the worker threads (engine, Read
 # IC, GUI) in a build with ThreadSanitizer; any report fails the run. Last, each fuzz target runs for a few
 # seconds on its seed corpus (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
+
+bash scripts/format-check.sh
 
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZR_WERROR=ON
 cmake --build build/test -j "$jobs"

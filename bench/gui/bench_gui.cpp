@@ -12,8 +12,8 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "common/ui/LogoForm.h"
 #include "app/ui/MainForm.h"
+#include "common/ui/LogoForm.h"
 #include "image/ui/BufferViews.h"
 
 namespace {

@@ -1,9 +1,10 @@
 #include "app/MainState.h"
-#include "app/DeviceCommands.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+
+#include "app/DeviceCommands.h"
 
 namespace qzr {
 

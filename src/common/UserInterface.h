@@ -7,7 +7,7 @@ namespace qzr {
 // What the core asks of the person at the screen. The GUI shows message boxes, the command-line program
 // prints, tests record and answer from a script.
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
     // A plain message box.
     virtual void message(const std::string& text) = 0;
@@ -21,7 +21,7 @@ public:
 
 // Says nothing and answers No / Abort.
 class SilentUserInterface final : public UserInterface {
-public:
+  public:
     void message(const std::string&) override {}
     void error(const std::string&) override {}
     bool askYesNo(const std::string&) override { return false; }

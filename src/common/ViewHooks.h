@@ -5,7 +5,7 @@ namespace qzr {
 // What a core command asks the shell to refresh. Every hook does nothing by default; the GUI overrides what
 // it shows, the command-line program shows nothing.
 class ViewHooks {
-public:
+  public:
     virtual ~ViewHooks() = default;
     // The ID and checksum window is closed (if open) and created again.
     virtual void recreateIdWindow() {}
@@ -27,8 +27,8 @@ public:
     virtual void refreshIdDisplay() {}
     // The serial-number, QTP and pass-count indicators are refreshed from the state.
     virtual void refreshSerialIndicators() {}
-    // The single-area commands "Program ID and Checksum", "Program Memory" and "Program OPTION": their toolbar
-    // buttons, and their menu items too when `menuItemsToo`, are enabled or disabled.
+    // The single-area commands "Program ID and Checksum", "Program Memory" and "Program OPTION": their
+    // toolbar buttons, and their menu items too when `menuItemsToo`, are enabled or disabled.
     virtual void enableSingleAreaCommands(bool /*enabled*/, bool /*menuItemsToo*/) {}
     // The commands that depend on the device (erase for flash, the four EEPROM commands) are enabled or
     // disabled from the device fields.

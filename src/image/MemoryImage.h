@@ -34,7 +34,9 @@ struct Word {
     friend bool operator==(const Word&, const Word&) = default;
 };
 
-inline constexpr uint16_t wordValue(Word w) { return static_cast<uint16_t>(w.low + 128u * w.high); }
+inline constexpr uint16_t wordValue(Word w) {
+    return static_cast<uint16_t>(w.low + 128u * w.high);
+}
 inline constexpr Word splitWord(uint32_t value) {
     return Word{static_cast<uint8_t>(value & 0x7F), static_cast<uint8_t>((value >> 7) & 0x7F)};
 }
@@ -45,7 +47,7 @@ inline constexpr bool isBlankWord(Word w, uint8_t highByteMask) {
 // The memory image. Named accessors refuse addresses outside their region (reads give a blank word or 0,
 // writes are dropped and report false).
 class MemoryImage {
-public:
+  public:
     MemoryImage() { bytes_.fill(0); }
 
     std::span<uint8_t> all() { return bytes_; }
@@ -59,16 +61,24 @@ public:
     std::span<uint8_t> eepromArea() { return region(layout::kEepromOffset, layout::kEepromBytes); }
     std::span<const uint8_t> idArea() const { return region(layout::kIdOffset, layout::kIdBytes); }
     std::span<const uint8_t> auxArea() const { return region(layout::kAuxOffset, layout::kAuxBytes); }
-    std::span<const uint8_t> programArea() const { return region(layout::kProgramOffset, layout::kProgramBytes); }
-    std::span<const uint8_t> headerArea() const { return region(layout::kHeaderOffset, layout::kHeaderBytes); }
+    std::span<const uint8_t> programArea() const {
+        return region(layout::kProgramOffset, layout::kProgramBytes);
+    }
+    std::span<const uint8_t> headerArea() const {
+        return region(layout::kHeaderOffset, layout::kHeaderBytes);
+    }
     std::span<const uint8_t> transferArea() const {
         return region(layout::kTransferOffset, layout::kTransferBytes);
     }
-    std::span<const uint8_t> eepromArea() const { return region(layout::kEepromOffset, layout::kEepromBytes); }
+    std::span<const uint8_t> eepromArea() const {
+        return region(layout::kEepromOffset, layout::kEepromBytes);
+    }
 
     // Program word n (0..16383).
     Word programWord(std::size_t n) const { return wordAt(layout::kProgramOffset, layout::kProgramWords, n); }
-    bool setProgramWord(std::size_t n, Word w) { return setWordAt(layout::kProgramOffset, layout::kProgramWords, n, w); }
+    bool setProgramWord(std::size_t n, Word w) {
+        return setWordAt(layout::kProgramOffset, layout::kProgramWords, n, w);
+    }
     // ID word n (0..15).
     Word idWord(std::size_t n) const { return wordAt(layout::kIdOffset, layout::kIdBytes / 2, n); }
     bool setIdWord(std::size_t n, Word w) { return setWordAt(layout::kIdOffset, layout::kIdBytes / 2, n, w); }
@@ -80,15 +90,19 @@ public:
         return setWordAt(layout::kTransferOffset, layout::kTransferBytes / 2, n, w);
     }
     // EEPROM byte n (0..1023).
-    uint8_t eepromByte(std::size_t n) const { return n < layout::kEepromBytes ? bytes_[layout::kEepromOffset + n] : 0; }
+    uint8_t eepromByte(std::size_t n) const {
+        return n < layout::kEepromBytes ? bytes_[layout::kEepromOffset + n] : 0;
+    }
     bool setEepromByte(std::size_t n, uint8_t v) {
         if (n >= layout::kEepromBytes) return false;
         bytes_[layout::kEepromOffset + n] = v;
         return true;
     }
 
-private:
-    std::span<uint8_t> region(std::size_t off, std::size_t len) { return std::span<uint8_t>(bytes_).subspan(off, len); }
+  private:
+    std::span<uint8_t> region(std::size_t off, std::size_t len) {
+        return std::span<uint8_t>(bytes_).subspan(off, len);
+    }
     std::span<const uint8_t> region(std::size_t off, std::size_t len) const {
         return std::span<const uint8_t>(bytes_).subspan(off, len);
     }

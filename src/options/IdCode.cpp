@@ -109,7 +109,8 @@ void GetIdChecksum(const OptionState& options, const DeviceFields& device, Memor
     }
 }
 
-IdVerifyResult VerifyIdChecksum(const OptionState& options, const DeviceFields& device, const MemoryImage& image) {
+IdVerifyResult VerifyIdChecksum(const OptionState& options, const DeviceFields& device,
+                                const MemoryImage& image) {
     const bool core3 = device.coreType == 3;
     const uint8_t hbm = device.highByteMask;
     const auto id = image.idArea();

@@ -47,7 +47,8 @@ struct IdVerifyResult {
 };
 
 // Compares the ID words read back into the transfer area.
-IdVerifyResult VerifyIdChecksum(const OptionState& options, const DeviceFields& device, const MemoryImage& image);
+IdVerifyResult VerifyIdChecksum(const OptionState& options, const DeviceFields& device,
+                                const MemoryImage& image);
 
 // The extended rows of the ID window.
 struct IdExtendedView {

@@ -9,7 +9,7 @@ namespace qzr {
 
 // The one exception of the writer link: a fixed message followed by " (Error: N) ".
 class ECommError : public std::runtime_error {
-public:
+  public:
     ECommError(const std::string& message, int errorCode)
         : std::runtime_error(message + " (Error: " + std::to_string(errorCode) + ") "),
           errorCode(errorCode),
@@ -21,7 +21,7 @@ public:
 // What the writer protocol needs of a port. The serial component and the virtual writer both provide it;
 // the protocol, detection, read and engine never know which one they drive.
 class CommLink {
-public:
+  public:
     virtual ~CommLink() = default;
     virtual void PurgeIn() = 0;
     virtual void PurgeOut() = 0;
@@ -41,7 +41,7 @@ enum class TFlowControl { fcNone, fcCTS, fcDTR, fcSoftware, fcDefault };
 
 // A port that is opened by name: the program's Comm1.
 class CommPort : public CommLink {
-public:
+  public:
     virtual void SetDeviceName(const std::string& name) = 0;
     virtual std::string DeviceName() const = 0;
     virtual void SetFlowControl(TFlowControl flow) = 0;

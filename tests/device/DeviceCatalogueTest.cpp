@@ -3,10 +3,10 @@
 #include <set>
 #include <string>
 
-#include "app/MainState.h"
-#include "device/DeviceCatalogue.h"
 #include "app/DeviceCommands.h"
+#include "app/MainState.h"
 #include "app/StateHeader.h"
+#include "device/DeviceCatalogue.h"
 
 namespace qzr {
 namespace {
@@ -46,7 +46,8 @@ TEST(DeviceTable, SelectionCopiesFields) {
     EXPECT_EQ(st.device.optionByteCount, 4);
     EXPECT_EQ(st.device.eepromSize, 1);
     EXPECT_FALSE(st.device.hasEeprom());
-    EXPECT_EQ((std::array<uint8_t, 13>{0, 0, 11, 1, 11, 2, 1, 1, 1, 1, 1, 1, 0}), st.device.optionItemSelector);
+    EXPECT_EQ((std::array<uint8_t, 13>{0, 0, 11, 1, 11, 2, 1, 1, 1, 1, 1, 1, 0}),
+              st.device.optionItemSelector);
 
     EXPECT_EQ(GetICInfo(st, "QZR-D01"), 0);
     EXPECT_EQ(st.device.optionByteCount, 2);

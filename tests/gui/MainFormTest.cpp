@@ -17,8 +17,8 @@
 
 #include "app/DataCommands.h"
 #include "app/ShellCommands.h"
-#include "common/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
+#include "common/ui/FileChooser.h"
 #include "common/ui/ModalRunner.h"
 #include "gui/GuiTestApp.h"
 #include "image/DataLoad.h"

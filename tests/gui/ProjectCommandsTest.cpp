@@ -17,8 +17,8 @@
 #include <deque>
 #include <filesystem>
 
-#include "common/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
+#include "common/ui/FileChooser.h"
 #include "common/ui/ModalRunner.h"
 #include "disasm/Disassembler.h"
 #include "gui/GuiTestApp.h"

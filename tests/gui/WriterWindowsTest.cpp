@@ -24,8 +24,8 @@
 #include <functional>
 #include <thread>
 
-#include "common/ui/FileChooser.h"
 #include "app/ui/MainForm.h"
+#include "common/ui/FileChooser.h"
 #include "common/ui/ModalRunner.h"
 #include "common/ui/UiCallQueue.h"
 #include "gui/GuiTestApp.h"

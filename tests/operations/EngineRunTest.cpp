@@ -390,8 +390,9 @@ TEST_F(EngineTest, AutoProgramPrechecks) {
     EXPECT_EQ(run(OperationType::AutoProgram), RunOutcome::Failed);
     expectShown(view.model(), {ViewLine::Data, "Data memory are blank or error", true, false});
     EXPECT_EQ(box.probeCount(), 0);
-    EXPECT_EQ(view.events(), (Lines{"stTitle: Auto-program", "lbDataMsg red",
-                                    "lbDataMsg: Data memory are blank or error", "lbDataMsg shown", "Exit on"}));
+    EXPECT_EQ(view.events(),
+              (Lines{"stTitle: Auto-program", "lbDataMsg red", "lbDataMsg: Data memory are blank or error",
+                     "lbDataMsg shown", "Exit on"}));
 
     // One word is enough.
     st.image.setProgramWord(0x200, splitWord(0x0001));

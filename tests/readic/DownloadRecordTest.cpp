@@ -4,10 +4,10 @@
 #include <numeric>
 #include <vector>
 
+#include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "support/RecordingUi.h"
 #include "writer/Download.h"
-#include "app/DeviceCommands.h"
 
 namespace qzr {
 namespace {

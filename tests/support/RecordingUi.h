@@ -10,11 +10,17 @@ namespace qzr::test {
 
 // Records every text the core shows, in order, and answers questions from a script (default No / Abort).
 class RecordingUi final : public UserInterface {
-public:
+  public:
     void message(const std::string& text) override { log.push_back(text); }
     void error(const std::string& text) override { log.push_back("Error: " + text); }
-    bool askYesNo(const std::string& text) override { log.push_back("? " + text); return nextAnswer(); }
-    bool askAbortIgnore(const std::string& text) override { log.push_back("? " + text); return nextAnswer(); }
+    bool askYesNo(const std::string& text) override {
+        log.push_back("? " + text);
+        return nextAnswer();
+    }
+    bool askAbortIgnore(const std::string& text) override {
+        log.push_back("? " + text);
+        return nextAnswer();
+    }
 
     // Queues answers: true = Yes / Ignore.
     void answer(bool a) { answers.push_back(a); }
@@ -22,7 +28,7 @@ public:
     std::vector<std::string> log;
     std::deque<bool> answers;
 
-private:
+  private:
     bool nextAnswer() {
         if (answers.empty()) return false;
         bool a = answers.front();

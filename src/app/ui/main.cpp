@@ -4,8 +4,8 @@
 
 #include "app/ShellCommands.h"
 #include "app/ui/GuiUserInterface.h"
-#include "common/ui/LogoForm.h"
 #include "app/ui/MainForm.h"
+#include "common/ui/LogoForm.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
