@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the layout of every C++ file first (scripts/format-check.sh). Builds everything with warnings as
-# errors and runs every test; then runs the tests again in a build with AddressSanitizer and UndefinedBehaviorSanitizer, and the tests of the worker threads (engine, Read
-# IC, GUI) in a build with ThreadSanitizer; any report fails the run. Last, each fuzz target runs for a few
-# seconds on its seed corpus (scripts/fuzz.sh).
+# errors and runs every test; then runs the tests again in a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the tests of the worker threads (engine, Read IC, GUI) in a build with
+# ThreadSanitizer; any report fails the run. Last, each fuzz target runs for a few seconds on its seed
+# corpus (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
