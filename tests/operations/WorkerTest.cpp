@@ -52,6 +52,9 @@ TEST_F(SessionTest, StopEndsARunningStreamPromptlyAndLeavesNothingLocked) {
     session.stop();
     EXPECT_FALSE(session.running());
     EXPECT_EQ(session.lastOutcome(), RunOutcome::Stopped);
+    // Bytes the worker wrote just before it stopped are still on the (paced) line for a few milliseconds;
+    // once they have arrived, nothing more comes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const int sent = paced.exchanges().back().dataBytes;
     EXPECT_LT(sent, st.device.programByteCount);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
