@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "common/ui/DialogButtons.h"
+
 namespace qzr::gui {
 
 namespace {
@@ -35,18 +37,9 @@ TFillBufferForm::TFillBufferForm(const FillDialogTexts& initial, QWidget* parent
     grid->addWidget(edEnd_, 1, 1);
     grid->addWidget(new QLabel("Data :", this), 2, 0);
     grid->addWidget(edData_, 2, 1);
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("btOk");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("btCancel");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const auto [buttons, ok, cancel] = okCancelRow(this, "btOk", "btCancel");
     grid->addLayout(buttons, 3, 0, 1, 2);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 

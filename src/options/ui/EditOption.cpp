@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 
 #include "app/MainState.h"
+#include "common/ui/DialogButtons.h"
 
 namespace qzr::gui {
 
@@ -93,22 +94,13 @@ TEditOption::TEditOption(MainState& st, QWidget* parent)
     help->setFont(mono);
     auto* right = new QVBoxLayout;
     right->addWidget(help, 1);
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("bbOk");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("bbCancel");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const auto [buttons, ok, cancel] = okCancelRow(this, "bbOk", "bbCancel");
     right->addLayout(buttons);
     row->addLayout(right, 1);
     connect(ok, &QPushButton::clicked, this, [this] {
         editor_.accept();
         accept();
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TEditOption::cbOptionChange(int item) {

@@ -15,6 +15,7 @@
 
 #include "app/IdCommands.h"
 #include "app/MainState.h"
+#include "common/ui/DialogButtons.h"
 #include "common/ui/ModalRunner.h"
 #include "options/IdCode.h"
 
@@ -214,18 +215,9 @@ TIDModify::TIDModify(MainState& st, QWidget* parent)
     }
     edit_->setMinimumWidth(300);
     column->addWidget(edit_);
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("BitBtn1");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("BitBtn2");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const auto [buttons, ok, cancel] = okCancelRow(this, "BitBtn1", "BitBtn2");
     column->addLayout(buttons);
     connect(ok, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TIDModify::BitBtn1Click() {

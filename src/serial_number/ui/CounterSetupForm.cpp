@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainState.h"
+#include "common/ui/DialogButtons.h"
 #include "serial_number/PassCounter.h"
 
 namespace qzr::gui {
@@ -27,21 +28,12 @@ TCounterSetupForm::TCounterSetupForm(MainState& st, QWidget* parent) : QDialog(p
     row->addWidget(edit_);
     column->addLayout(row);
     column->addWidget(new QLabel("( Only available in Auto program mode!! )", this));
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("BitBtn1");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("BitBtn2");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const auto [buttons, ok, cancel] = okCancelRow(this, "BitBtn1", "BitBtn2");
     column->addLayout(buttons);
     connect(ok, &QPushButton::clicked, this, [this] {
         SetPassCount(st_.serial, *st_.views, edit_->text().toStdString());
         accept();
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
