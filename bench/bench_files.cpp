@@ -10,9 +10,9 @@
 #include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "image/DataLoad.h"
-#include "image/DataSave.h"
-#include "options/Options.h"
+#include "core/image/DataLoad.h"
+#include "core/image/DataSave.h"
+#include "core/options/Options.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/OperationEngine.h"
-#include "operations/OperationView.h"
-#include "operations/WorkerThread.h"
-#include "options/Options.h"
-#include "writer/Clock.h"
-#include "writer/VirtualWriter.h"
+#include "core/operations/OperationView.h"
+#include "core/operations/WorkerThread.h"
+#include "core/options/Options.h"
+#include "core/writer/Clock.h"
+#include "core/writer/VirtualWriter.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/ReadIcCommand.h"
-#include "writer/ReadIc.h"
-#include "writer/VirtualWriter.h"
-#include "writer/WriterProtocol.h"
+#include "core/writer/ReadIc.h"
+#include "core/writer/VirtualWriter.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace {
 

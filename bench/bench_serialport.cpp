@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "writer/Comm.h"
+#include "core/writer/Comm.h"
 
 namespace {
 

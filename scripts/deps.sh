@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when they are missing.
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config ccache qt6-base-dev libgl1-mesa-dev libjpeg-dev
+packages=(g++ cmake ninja-build pkg-config ccache qt6-base-dev libgl1-mesa-dev libjpeg-dev libsqlite3-dev
           libgtest-dev libgmock-dev libbenchmark-dev poppler-utils
           clang libclang-rt-14-dev  # clang and libFuzzer for the fuzz targets (scripts/fuzz.sh)
           clang-format)             # the layout check (scripts/format-check.sh)

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "app/MainState.h"
-#include "common/HexText.h"
-#include "image/CellEdit.h"
-#include "options/Options.h"
+#include "core/common/HexText.h"
+#include "core/image/CellEdit.h"
+#include "core/options/Options.h"
 
 namespace qzr {
 

@@ -8,12 +8,12 @@
 #include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "common/FileIo.h"
-#include "common/HexText.h"
-#include "image/DataLoad.h"
-#include "options/Options.h"
-#include "serial_number/SerialNumber.h"
-#include "writer/PortNames.h"
+#include "core/common/FileIo.h"
+#include "core/common/HexText.h"
+#include "core/image/DataLoad.h"
+#include "core/options/Options.h"
+#include "core/serial_number/SerialNumber.h"
+#include "core/writer/PortNames.h"
 
 namespace qzr {
 

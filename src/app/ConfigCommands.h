@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/ConfigFile.h"
+#include "core/config/ConfigFile.h"
 
 namespace qzr {
 

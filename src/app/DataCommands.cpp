@@ -5,11 +5,11 @@
 #include "app/ConfigCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "image/DataLoad.h"
-#include "operations/OperationState.h"
-#include "options/Options.h"
-#include "serial_number/PassCounter.h"
-#include "serial_number/SerialNumber.h"
+#include "core/image/DataLoad.h"
+#include "core/operations/OperationState.h"
+#include "core/options/Options.h"
+#include "core/serial_number/PassCounter.h"
+#include "core/serial_number/SerialNumber.h"
 
 namespace qzr {
 

@@ -5,9 +5,9 @@
 
 #include "app/BufferCommands.h"
 #include "app/MainState.h"
-#include "options/Options.h"
-#include "serial_number/PassCounter.h"
-#include "serial_number/QtpFile.h"
+#include "core/options/Options.h"
+#include "core/serial_number/PassCounter.h"
+#include "core/serial_number/QtpFile.h"
 
 namespace qzr {
 

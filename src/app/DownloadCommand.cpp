@@ -1,8 +1,8 @@
 #include "app/DownloadCommand.h"
 
 #include "app/MainState.h"
-#include "writer/Download.h"
-#include "writer/WriterProtocol.h"
+#include "core/writer/Download.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 

@@ -1,7 +1,7 @@
 #include "app/IdCommands.h"
 
 #include "app/MainState.h"
-#include "options/IdCode.h"
+#include "core/options/IdCode.h"
 
 namespace qzr {
 

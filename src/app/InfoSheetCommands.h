@@ -1,6 +1,6 @@
 #pragma once
 
-#include "info_sheet/InfoSheet.h"
+#include "core/info_sheet/InfoSheet.h"
 
 namespace qzr {
 

@@ -4,16 +4,16 @@
 #include <cstdint>
 #include <string>
 
-#include "common/UserInterface.h"
-#include "common/ViewHooks.h"
-#include "config/Settings.h"
-#include "device/DeviceCatalogue.h"
-#include "image/MemoryImage.h"
-#include "info_sheet/InfoSheetTexts.h"
-#include "operations/OperationState.h"
-#include "options/OptionState.h"
-#include "serial_number/SerialNumberState.h"
-#include "writer/LinkState.h"
+#include "core/common/UserInterface.h"
+#include "core/common/ViewHooks.h"
+#include "core/config/Settings.h"
+#include "core/device/DeviceCatalogue.h"
+#include "core/image/MemoryImage.h"
+#include "core/info_sheet/InfoSheetTexts.h"
+#include "core/operations/OperationState.h"
+#include "core/options/OptionState.h"
+#include "core/serial_number/SerialNumberState.h"
+#include "core/writer/LinkState.h"
 
 namespace qzr {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "app/MainState.h"
-#include "serial_number/SerialNumber.h"
-#include "writer/WriterDetect.h"
+#include "core/serial_number/SerialNumber.h"
+#include "core/writer/WriterDetect.h"
 
 namespace qzr {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "operations/OperationState.h"
+#include "core/operations/OperationState.h"
 
 namespace qzr {
 

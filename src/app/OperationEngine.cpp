@@ -6,13 +6,13 @@
 #include "app/MainState.h"
 #include "app/OperationCommands.h"
 #include "app/StateHeader.h"
-#include "common/HexText.h"
-#include "device/DeviceCatalogue.h"
-#include "operations/ProductionLog.h"
-#include "options/IdCode.h"
-#include "options/Options.h"
-#include "serial_number/PassCounter.h"
-#include "serial_number/SerialNumber.h"
+#include "core/common/HexText.h"
+#include "core/device/DeviceCatalogue.h"
+#include "core/operations/ProductionLog.h"
+#include "core/options/IdCode.h"
+#include "core/options/Options.h"
+#include "core/serial_number/PassCounter.h"
+#include "core/serial_number/SerialNumber.h"
 
 namespace qzr {
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "operations/OperationPlan.h"
-#include "operations/OperationView.h"
-#include "operations/ProductionLog.h"
-#include "writer/WriterProtocol.h"
+#include "core/operations/OperationPlan.h"
+#include "core/operations/OperationView.h"
+#include "core/operations/ProductionLog.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 

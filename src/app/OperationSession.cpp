@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "app/MainState.h"
-#include "operations/WorkerThread.h"
-#include "writer/CommLink.h"
-#include "writer/FreshChip.h"
+#include "core/operations/WorkerThread.h"
+#include "core/writer/CommLink.h"
+#include "core/writer/FreshChip.h"
 
 namespace qzr {
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/OperationEngine.h"
-#include "operations/OperationView.h"
+#include "core/operations/OperationView.h"
 
 namespace qzr {
 

@@ -1,7 +1,7 @@
 #include "app/OptionCommands.h"
 
 #include "app/MainState.h"
-#include "options/Options.h"
+#include "core/options/Options.h"
 
 namespace qzr {
 

@@ -1,9 +1,9 @@
 #include "app/PortCommands.h"
 
 #include "app/MainState.h"
-#include "writer/PortNames.h"
-#include "writer/WriterDetect.h"
-#include "writer/WriterProtocol.h"
+#include "core/writer/PortNames.h"
+#include "core/writer/WriterDetect.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "writer/WriterProtocol.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 

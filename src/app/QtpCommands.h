@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial_number/QtpFile.h"
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/QtpFile.h"
+#include "core/serial_number/SerialNumber.h"
 
 namespace qzr {
 

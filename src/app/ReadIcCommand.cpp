@@ -3,7 +3,7 @@
 #include "app/MainState.h"
 #include "app/PortCommands.h"
 #include "app/StateHeader.h"
-#include "options/Options.h"
+#include "core/options/Options.h"
 
 namespace qzr {
 

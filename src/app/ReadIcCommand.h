@@ -1,6 +1,6 @@
 #pragma once
 
-#include "writer/ReadIc.h"
+#include "core/writer/ReadIc.h"
 
 namespace qzr {
 

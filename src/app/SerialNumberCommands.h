@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/SerialNumber.h"
 
 namespace qzr {
 

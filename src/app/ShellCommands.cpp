@@ -2,9 +2,9 @@
 
 #include "app/ConfigCommands.h"
 #include "app/MainState.h"
-#include "options/Options.h"
-#include "serial_number/QtpFile.h"
-#include "writer/CommLink.h"
+#include "core/options/Options.h"
+#include "core/serial_number/QtpFile.h"
+#include "core/writer/CommLink.h"
 
 namespace qzr {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "writer/WriterHeader.h"
+#include "core/writer/WriterHeader.h"
 
 namespace qzr {
 

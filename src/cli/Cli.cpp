@@ -4,9 +4,9 @@
 #include <iostream>
 
 #include "app/DeviceCommands.h"
-#include "options/Options.h"
-#include "writer/PortNames.h"
-#include "writer/WriterDetect.h"
+#include "core/options/Options.h"
+#include "core/writer/PortNames.h"
+#include "core/writer/WriterDetect.h"
 
 namespace qzr::cli {
 

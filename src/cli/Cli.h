@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/MainState.h"
-#include "common/UserInterface.h"
+#include "core/common/UserInterface.h"
 
 namespace qzr::cli {
 

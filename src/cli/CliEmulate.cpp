@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "writer/PtyWriter.h"
+#include "core/writer/PtyWriter.h"
 
 namespace qzr::cli {
 

@@ -3,9 +3,9 @@
 
 #include "app/DataCommands.h"
 #include "cli/Cli.h"
-#include "common/FileIo.h"
-#include "image/DataLoad.h"
-#include "image/DataSave.h"
+#include "core/common/FileIo.h"
+#include "core/image/DataLoad.h"
+#include "core/image/DataSave.h"
 
 namespace qzr::cli {
 

@@ -2,8 +2,8 @@
 #include <ostream>
 
 #include "cli/Cli.h"
-#include "options/IdCode.h"
-#include "serial_number/SerialNumber.h"
+#include "core/options/IdCode.h"
+#include "core/serial_number/SerialNumber.h"
 
 namespace qzr::cli {
 

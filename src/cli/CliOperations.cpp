@@ -4,7 +4,7 @@
 #include "app/OperationCommands.h"
 #include "app/OperationSession.h"
 #include "cli/Cli.h"
-#include "operations/OperationView.h"
+#include "core/operations/OperationView.h"
 
 namespace qzr::cli {
 

@@ -5,7 +5,7 @@
 
 #include "app/ConfigCommands.h"
 #include "cli/Cli.h"
-#include "disasm/Disassembler.h"
+#include "core/disasm/Disassembler.h"
 
 namespace qzr::cli {
 

@@ -7,9 +7,9 @@
 #include "app/PortCommands.h"
 #include "app/ReadIcCommand.h"
 #include "cli/Cli.h"
-#include "common/FileIo.h"
-#include "image/DataSave.h"
-#include "writer/Download.h"
+#include "core/common/FileIo.h"
+#include "core/image/DataSave.h"
+#include "core/writer/Download.h"
 
 namespace qzr::cli {
 

@@ -4,8 +4,8 @@
 #include "app/QtpCommands.h"
 #include "app/SerialNumberCommands.h"
 #include "cli/Cli.h"
-#include "serial_number/QtpFile.h"
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/QtpFile.h"
+#include "core/serial_number/SerialNumber.h"
 
 namespace qzr::cli {
 

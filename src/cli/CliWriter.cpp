@@ -3,8 +3,8 @@
 
 #include "app/PortCommands.h"
 #include "cli/Cli.h"
-#include "writer/WriterDetect.h"
-#include "writer/WriterProtocol.h"
+#include "core/writer/WriterDetect.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr::cli {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/FileIo.h"
+#include "core/common/FileIo.h"
 #include "support/TestFiles.h"
 
 namespace qzr {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/HexRecord.h"
+#include "core/common/HexRecord.h"
 
 namespace {
 

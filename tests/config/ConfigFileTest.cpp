@@ -10,7 +10,7 @@
 #include "app/ConfigCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "options/Options.h"
+#include "core/options/Options.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 

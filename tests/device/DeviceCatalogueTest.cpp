@@ -6,7 +6,7 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/StateHeader.h"
-#include "device/DeviceCatalogue.h"
+#include "core/device/DeviceCatalogue.h"
 
 namespace qzr {
 namespace {

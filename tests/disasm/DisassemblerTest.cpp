@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/MainState.h"
-#include "disasm/Disassembler.h"
+#include "core/disasm/Disassembler.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 

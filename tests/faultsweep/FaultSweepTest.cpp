@@ -16,13 +16,13 @@
 #include "app/MainState.h"
 #include "app/OperationEngine.h"
 #include "app/ReadIcCommand.h"
-#include "operations/OperationView.h"
-#include "options/Options.h"
+#include "core/operations/OperationView.h"
+#include "core/options/Options.h"
 #include "support/RecordingUi.h"
-#include "writer/Download.h"
-#include "writer/FaultLink.h"
-#include "writer/ReadIc.h"
-#include "writer/VirtualWriter.h"
+#include "core/writer/Download.h"
+#include "core/writer/FaultLink.h"
+#include "core/writer/ReadIc.h"
+#include "core/writer/VirtualWriter.h"
 
 namespace qzr::test {
 namespace {

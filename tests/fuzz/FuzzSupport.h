@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/UserInterface.h"
+#include "core/common/UserInterface.h"
 
 namespace qzr::fuzz {
 

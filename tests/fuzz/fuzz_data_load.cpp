@@ -11,9 +11,9 @@
 #include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "image/DataLoad.h"
-#include "image/DataSave.h"
-#include "image/MemoryImage.h"
+#include "core/image/DataLoad.h"
+#include "core/image/DataSave.h"
+#include "core/image/MemoryImage.h"
 
 using namespace qzr;
 

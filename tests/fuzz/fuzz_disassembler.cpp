@@ -7,7 +7,7 @@
 #include "FuzzSupport.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "disasm/Disassembler.h"
+#include "core/disasm/Disassembler.h"
 
 using namespace qzr;
 

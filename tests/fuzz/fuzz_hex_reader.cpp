@@ -6,9 +6,9 @@
 #include "FuzzSupport.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "image/DataSave.h"
-#include "image/HexReader.h"
-#include "image/MemoryImage.h"
+#include "core/image/DataSave.h"
+#include "core/image/HexReader.h"
+#include "core/image/MemoryImage.h"
 
 using namespace qzr;
 

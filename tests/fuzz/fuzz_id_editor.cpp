@@ -7,8 +7,8 @@
 #include "app/DeviceCommands.h"
 #include "app/IdCommands.h"
 #include "app/MainState.h"
-#include "options/IdCode.h"
-#include "options/OptionState.h"
+#include "core/options/IdCode.h"
+#include "core/options/OptionState.h"
 
 using namespace qzr;
 

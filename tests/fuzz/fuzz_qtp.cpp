@@ -3,8 +3,8 @@
 #include "FuzzSupport.h"
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "serial_number/QtpFile.h"
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/QtpFile.h"
+#include "core/serial_number/SerialNumber.h"
 
 using namespace qzr;
 

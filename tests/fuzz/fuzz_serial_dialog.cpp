@@ -5,7 +5,7 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/SerialNumberCommands.h"
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/SerialNumber.h"
 
 using namespace qzr;
 

@@ -7,8 +7,8 @@
 
 #include "GuiTestApp.h"
 #include "app/DeviceCommands.h"
-#include "image/CellEdit.h"
-#include "image/ui/BufferViews.h"
+#include "core/image/CellEdit.h"
+#include "gui/image/BufferViews.h"
 #include "support/RecordingUi.h"
 
 namespace qzr::gui {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "common/ui/FileChooser.h"
+#include "gui/common/FileChooser.h"
 
 namespace qzr::test {
 

@@ -3,7 +3,7 @@
 #include <QLabel>
 
 #include "GuiTestApp.h"
-#include "common/ui/LogoForm.h"
+#include "gui/common/LogoForm.h"
 
 namespace qzr::gui {
 namespace {

@@ -17,11 +17,11 @@
 
 #include "app/DataCommands.h"
 #include "app/ShellCommands.h"
-#include "app/ui/MainForm.h"
-#include "common/ui/FileChooser.h"
-#include "common/ui/ModalRunner.h"
+#include "gui/main/MainForm.h"
+#include "gui/common/FileChooser.h"
+#include "gui/common/ModalRunner.h"
 #include "gui/GuiTestApp.h"
-#include "image/DataLoad.h"
+#include "core/image/DataLoad.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 

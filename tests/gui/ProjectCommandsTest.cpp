@@ -17,14 +17,14 @@
 #include <deque>
 #include <filesystem>
 
-#include "app/ui/MainForm.h"
-#include "common/ui/FileChooser.h"
-#include "common/ui/ModalRunner.h"
-#include "disasm/Disassembler.h"
+#include "gui/main/MainForm.h"
+#include "gui/common/FileChooser.h"
+#include "gui/common/ModalRunner.h"
+#include "core/disasm/Disassembler.h"
 #include "gui/GuiTestApp.h"
-#include "info_sheet/InfoSheet.h"
-#include "info_sheet/ui/InfoForm.h"
-#include "options/ui/IdWindow.h"
+#include "core/info_sheet/InfoSheet.h"
+#include "gui/info_sheet/InfoForm.h"
+#include "gui/options/IdWindow.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 

@@ -24,17 +24,17 @@
 #include <functional>
 #include <thread>
 
-#include "app/ui/MainForm.h"
-#include "common/ui/FileChooser.h"
-#include "common/ui/ModalRunner.h"
-#include "common/ui/UiCallQueue.h"
+#include "gui/main/MainForm.h"
+#include "gui/common/FileChooser.h"
+#include "gui/common/ModalRunner.h"
+#include "gui/common/UiCallQueue.h"
 #include "gui/GuiTestApp.h"
-#include "operations/ui/ProgressDialog.h"
-#include "options/Options.h"
+#include "gui/operations/ProgressDialog.h"
+#include "core/options/Options.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
-#include "writer/VirtualWriter.h"
-#include "writer/ui/ReadForm.h"
+#include "core/writer/VirtualWriter.h"
+#include "gui/writer/ReadForm.h"
 
 namespace {
 

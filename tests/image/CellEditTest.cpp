@@ -4,9 +4,9 @@
 
 #include "ImageTestSupport.h"
 #include "app/BufferCommands.h"
-#include "common/HexText.h"
-#include "image/CellEdit.h"
-#include "options/Options.h"
+#include "core/common/HexText.h"
+#include "core/image/CellEdit.h"
+#include "core/options/Options.h"
 
 namespace qzr {
 namespace {

@@ -6,12 +6,12 @@
 #include "ImageTestSupport.h"
 #include "app/BufferCommands.h"
 #include "app/DataCommands.h"
-#include "common/FileIo.h"
-#include "image/DataLoad.h"
-#include "image/DataSave.h"
-#include "image/PicTranslation.h"
-#include "operations/OperationState.h"
-#include "options/Options.h"
+#include "core/common/FileIo.h"
+#include "core/image/DataLoad.h"
+#include "core/image/DataSave.h"
+#include "core/image/PicTranslation.h"
+#include "core/operations/OperationState.h"
+#include "core/options/Options.h"
 
 namespace qzr {
 namespace {

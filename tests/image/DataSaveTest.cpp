@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "ImageTestSupport.h"
-#include "image/DataSave.h"
+#include "core/image/DataSave.h"
 
 namespace qzr {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "ImageTestSupport.h"
-#include "image/HexReader.h"
+#include "core/image/HexReader.h"
 
 namespace qzr {
 namespace {

@@ -5,8 +5,8 @@
 #include "app/DeviceCommands.h"
 #include "app/InfoSheetCommands.h"
 #include "app/MainState.h"
-#include "info_sheet/InfoSheet.h"
-#include "options/Options.h"
+#include "core/info_sheet/InfoSheet.h"
+#include "core/options/Options.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 

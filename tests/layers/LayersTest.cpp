@@ -16,23 +16,28 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Lower layers first. Folders of one rank never include each other.
+// Lower layers first: core/<subsystem> (the Qt-free library), app, then the two front ends cli and gui.
+// Folders of one rank never include each other; inside core the subsystems keep their own order, and inside
+// gui the shared pieces (gui/common) sit below every window and the main window (gui/main) above them all.
 const std::map<std::string, int> kRank = {
-    {"common", 0},        {"device", 1},     {"image", 2},     {"options", 3},    {"disasm", 3},
-    {"serial_number", 4}, {"info_sheet", 4}, {"writer", 5},    {"operations", 6}, {"config", 6},
-    {"app", 7},           {"cli", 8},        {"common/ui", 9}, {"app/ui", 11},
+    {"core/common", 0},        {"core/device", 1},     {"core/image", 2},   {"core/options", 3},
+    {"core/disasm", 3},        {"core/serial_number", 4}, {"core/info_sheet", 4}, {"core/writer", 5},
+    {"core/journal", 5},       {"core/operations", 6}, {"core/config", 6},  {"app", 7},
+    {"cli", 8},                {"gui/common", 8},      {"gui/main", 10},
 };
-constexpr int kSubsystemUiRank = 10;  // device/ui, image/ui, options/ui, ... (above common/ui, below app/ui)
+constexpr int kGuiFeatureRank = 9;  // gui/image, gui/options, gui/writer, ... (above gui/common, below gui/main)
 
 std::string layerOf(const std::string& path) {
-    const std::string top = path.substr(0, path.find('/'));
-    if (path.find("/ui/") != std::string::npos) return top + "/ui";
-    return top;
+    const auto first = path.find('/');
+    const std::string top = path.substr(0, first);
+    if (top != "core" && top != "gui") return top;
+    const auto second = path.find('/', first + 1);
+    return second == std::string::npos ? top : path.substr(0, second);
 }
 
 int rankOf(const std::string& layer) {
     if (const auto it = kRank.find(layer); it != kRank.end()) return it->second;
-    if (layer.size() > 3 && layer.ends_with("/ui")) return kSubsystemUiRank;
+    if (layer.starts_with("gui/")) return kGuiFeatureRank;
     return -1;
 }
 
@@ -67,6 +72,20 @@ TEST(Layers, EveryIncludePointsToTheSameFolderOrALowerOne) {
         }
     }
     EXPECT_EQ(wrong.str(), "") << "includes against the layers:" << wrong.str();
+}
+
+// The library under every front end builds without Qt: no Qt header and no ui/ folder anywhere in src/core.
+TEST(Layers, TheCoreHasNoQtAndNoWindows) {
+    std::ostringstream wrong;
+    const std::regex qtInclude(R"re(^\s*#\s*include\s+<Q)re");
+    for (const auto& entry : fs::recursive_directory_iterator(kSource / "core")) {
+        if (entry.is_directory() && entry.path().filename() == "ui") wrong << "\n  folder " << entry.path();
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path());
+        for (std::string line; std::getline(in, line);)
+            if (std::regex_search(line, qtInclude)) wrong << "\n  " << entry.path() << ": " << line;
+    }
+    EXPECT_EQ(wrong.str(), "") << wrong.str();
 }
 
 TEST(Layers, NoFileReachesItselfThroughItsIncludes) {

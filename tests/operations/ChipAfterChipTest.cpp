@@ -3,8 +3,8 @@
 
 #include "EngineFixture.h"
 #include "app/QtpCommands.h"
-#include "serial_number/QtpFile.h"
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/QtpFile.h"
+#include "core/serial_number/SerialNumber.h"
 #include "support/TestFiles.h"
 
 namespace qzr::test {

@@ -10,11 +10,11 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/OperationEngine.h"
-#include "operations/OperationView.h"
-#include "options/Options.h"
+#include "core/operations/OperationView.h"
+#include "core/options/Options.h"
 #include "support/RecordingUi.h"
-#include "writer/Clock.h"
-#include "writer/VirtualWriter.h"
+#include "core/writer/Clock.h"
+#include "core/writer/VirtualWriter.h"
 
 namespace qzr::test {
 

@@ -3,8 +3,8 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/OperationCommands.h"
-#include "operations/OperationPlan.h"
-#include "operations/OperationView.h"
+#include "core/operations/OperationPlan.h"
+#include "core/operations/OperationView.h"
 #include "support/RecordingUi.h"
 
 namespace qzr {

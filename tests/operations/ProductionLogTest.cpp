@@ -9,8 +9,8 @@
 #include "EngineFixture.h"
 #include "app/OperationSession.h"
 #include "app/QtpCommands.h"
-#include "operations/ProductionLog.h"
-#include "serial_number/QtpFile.h"
+#include "core/operations/ProductionLog.h"
+#include "core/serial_number/QtpFile.h"
 #include "support/TestFiles.h"
 
 namespace qzr::test {

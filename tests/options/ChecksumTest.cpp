@@ -2,7 +2,7 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "options/Options.h"
+#include "core/options/Options.h"
 
 namespace qzr {
 namespace {

@@ -4,8 +4,8 @@
 #include "app/DeviceCommands.h"
 #include "app/IdCommands.h"
 #include "app/MainState.h"
-#include "options/IdCode.h"
-#include "options/Options.h"
+#include "core/options/IdCode.h"
+#include "core/options/Options.h"
 
 namespace qzr {
 namespace {

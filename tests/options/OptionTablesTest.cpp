@@ -4,9 +4,9 @@
 #include <string>
 
 #include "app/MainState.h"
-#include "device/DeviceCatalogue.h"
-#include "options/OptionTables.h"
-#include "options/Options.h"
+#include "core/device/DeviceCatalogue.h"
+#include "core/options/OptionTables.h"
+#include "core/options/Options.h"
 #include "support/RecordingUi.h"
 
 namespace qzr {

@@ -5,8 +5,8 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/OptionCommands.h"
-#include "options/OptionEditor.h"
-#include "options/Options.h"
+#include "core/options/OptionEditor.h"
+#include "core/options/Options.h"
 
 namespace qzr {
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "support/TestFiles.h"
-#include "writer/PtyWriter.h"
+#include "core/writer/PtyWriter.h"
 
 extern char** environ;
 

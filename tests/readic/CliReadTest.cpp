@@ -7,7 +7,7 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "image/DataSave.h"
+#include "core/image/DataSave.h"
 #include "support/TestFiles.h"
 
 namespace qzr {

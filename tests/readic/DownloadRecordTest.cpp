@@ -7,7 +7,7 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "support/RecordingUi.h"
-#include "writer/Download.h"
+#include "core/writer/Download.h"
 
 namespace qzr {
 namespace {

@@ -9,10 +9,10 @@
 #include "app/MainState.h"
 #include "readic/TapPort.h"
 #include "support/RecordingUi.h"
-#include "writer/Download.h"
-#include "writer/VirtualWriter.h"
-#include "writer/WriterDetect.h"
-#include "writer/WriterProtocol.h"
+#include "core/writer/Download.h"
+#include "core/writer/VirtualWriter.h"
+#include "core/writer/WriterDetect.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 namespace {

@@ -10,9 +10,9 @@
 #include "app/ReadIcCommand.h"
 #include "readic/TapPort.h"
 #include "support/RecordingUi.h"
-#include "writer/ReadIc.h"
-#include "writer/VirtualWriter.h"
-#include "writer/WriterProtocol.h"
+#include "core/writer/ReadIc.h"
+#include "core/writer/VirtualWriter.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 namespace {

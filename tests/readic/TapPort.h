@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "writer/CommLink.h"
+#include "core/writer/CommLink.h"
 
 namespace qzr::test {
 

@@ -2,7 +2,7 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "serial_number/PassCounter.h"
+#include "core/serial_number/PassCounter.h"
 
 namespace qzr {
 namespace {

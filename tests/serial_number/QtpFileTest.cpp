@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/QtpCommands.h"
-#include "serial_number/QtpFile.h"
+#include "core/serial_number/QtpFile.h"
 #include "serial_number/SerialTestSupport.h"
 #include "support/TestFiles.h"
 

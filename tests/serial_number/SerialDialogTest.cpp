@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/SerialNumberCommands.h"
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/SerialNumber.h"
 #include "serial_number/SerialTestSupport.h"
 
 namespace qzr {

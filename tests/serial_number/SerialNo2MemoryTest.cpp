@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/SerialNumber.h"
 #include "serial_number/SerialTestSupport.h"
 
 namespace qzr {

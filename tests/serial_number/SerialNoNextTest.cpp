@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "serial_number/SerialNumber.h"
+#include "core/serial_number/SerialNumber.h"
 
 namespace qzr {
 namespace {

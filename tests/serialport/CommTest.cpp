@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "support/TestFiles.h"
-#include "writer/Comm.h"
+#include "core/writer/Comm.h"
 
 namespace qzr {
 namespace {

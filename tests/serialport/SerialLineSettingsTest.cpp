@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "writer/SerialLineSettings.h"
+#include "core/writer/SerialLineSettings.h"
 
 // The line settings a port gets from the component's properties, checked without a device.
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/UserInterface.h"
+#include "core/common/UserInterface.h"
 
 namespace qzr::test {
 

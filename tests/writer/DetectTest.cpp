@@ -7,9 +7,9 @@
 #include "app/PortCommands.h"
 #include "support/RecordingUi.h"
 #include "writer/ScriptedLink.h"
-#include "writer/VirtualWriter.h"
-#include "writer/WriterDetect.h"
-#include "writer/WriterProtocol.h"
+#include "core/writer/VirtualWriter.h"
+#include "core/writer/WriterDetect.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 namespace {

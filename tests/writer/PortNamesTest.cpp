@@ -6,10 +6,10 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "support/TestFiles.h"
-#include "writer/FreshChip.h"
-#include "writer/PortNames.h"
-#include "writer/VirtualWriter.h"
-#include "writer/WriterDetect.h"
+#include "core/writer/FreshChip.h"
+#include "core/writer/PortNames.h"
+#include "core/writer/VirtualWriter.h"
+#include "core/writer/WriterDetect.h"
 
 namespace qzr {
 namespace {

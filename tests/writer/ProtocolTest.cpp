@@ -5,7 +5,7 @@
 
 #include "app/MainState.h"
 #include "writer/ScriptedLink.h"
-#include "writer/WriterProtocol.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "writer/Clock.h"
-#include "writer/CommLink.h"
+#include "core/writer/Clock.h"
+#include "core/writer/CommLink.h"
 
 namespace qzr::test {
 

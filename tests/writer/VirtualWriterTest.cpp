@@ -4,9 +4,9 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/StateHeader.h"
-#include "device/DeviceCatalogue.h"
-#include "writer/VirtualWriter.h"
-#include "writer/WriterProtocol.h"
+#include "core/device/DeviceCatalogue.h"
+#include "core/writer/VirtualWriter.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "app/MainState.h"
 #include "app/StateHeader.h"
-#include "writer/WriterHeader.h"
+#include "core/writer/WriterHeader.h"
 
 namespace qzr {
 namespace {
