@@ -12,9 +12,9 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "gui/main/MainForm.h"
 #include "gui/common/LogoForm.h"
 #include "gui/image/BufferViews.h"
+#include "gui/main/MainForm.h"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include "app/ReadIcCommand.h"
 #include "core/operations/OperationView.h"
 #include "core/options/Options.h"
-#include "support/RecordingUi.h"
 #include "core/writer/Download.h"
 #include "core/writer/FaultLink.h"
 #include "core/writer/ReadIc.h"
 #include "core/writer/VirtualWriter.h"
+#include "support/RecordingUi.h"
 
 namespace qzr::test {
 namespace {

@@ -17,11 +17,11 @@
 
 #include "app/DataCommands.h"
 #include "app/ShellCommands.h"
-#include "gui/main/MainForm.h"
+#include "core/image/DataLoad.h"
+#include "gui/GuiTestApp.h"
 #include "gui/common/FileChooser.h"
 #include "gui/common/ModalRunner.h"
-#include "gui/GuiTestApp.h"
-#include "core/image/DataLoad.h"
+#include "gui/main/MainForm.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 

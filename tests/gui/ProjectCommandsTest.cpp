@@ -17,13 +17,13 @@
 #include <deque>
 #include <filesystem>
 
-#include "gui/main/MainForm.h"
+#include "core/disasm/Disassembler.h"
+#include "core/info_sheet/InfoSheet.h"
+#include "gui/GuiTestApp.h"
 #include "gui/common/FileChooser.h"
 #include "gui/common/ModalRunner.h"
-#include "core/disasm/Disassembler.h"
-#include "gui/GuiTestApp.h"
-#include "core/info_sheet/InfoSheet.h"
 #include "gui/info_sheet/InfoForm.h"
+#include "gui/main/MainForm.h"
 #include "gui/options/IdWindow.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"

@@ -24,17 +24,17 @@
 #include <functional>
 #include <thread>
 
-#include "gui/main/MainForm.h"
+#include "core/options/Options.h"
+#include "core/writer/VirtualWriter.h"
+#include "gui/GuiTestApp.h"
 #include "gui/common/FileChooser.h"
 #include "gui/common/ModalRunner.h"
 #include "gui/common/UiCallQueue.h"
-#include "gui/GuiTestApp.h"
+#include "gui/main/MainForm.h"
 #include "gui/operations/ProgressDialog.h"
-#include "core/options/Options.h"
+#include "gui/writer/ReadForm.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
-#include "core/writer/VirtualWriter.h"
-#include "gui/writer/ReadForm.h"
 
 namespace {
 

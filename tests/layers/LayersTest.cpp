@@ -20,12 +20,13 @@ namespace {
 // Folders of one rank never include each other; inside core the subsystems keep their own order, and inside
 // gui the shared pieces (gui/common) sit below every window and the main window (gui/main) above them all.
 const std::map<std::string, int> kRank = {
-    {"core/common", 0},        {"core/device", 1},     {"core/image", 2},   {"core/options", 3},
-    {"core/disasm", 3},        {"core/serial_number", 4}, {"core/info_sheet", 4}, {"core/writer", 5},
-    {"core/journal", 5},       {"core/operations", 6}, {"core/config", 6},  {"app", 7},
-    {"cli", 8},                {"gui/common", 8},      {"gui/main", 10},
+    {"core/common", 0},  {"core/device", 1},        {"core/image", 2},      {"core/options", 3},
+    {"core/disasm", 3},  {"core/serial_number", 4}, {"core/info_sheet", 4}, {"core/writer", 5},
+    {"core/journal", 5}, {"core/operations", 6},    {"core/config", 6},     {"app", 7},
+    {"cli", 8},          {"gui/common", 8},         {"gui/main", 10},
 };
-constexpr int kGuiFeatureRank = 9;  // gui/image, gui/options, gui/writer, ... (above gui/common, below gui/main)
+constexpr int kGuiFeatureRank =
+    9;  // gui/image, gui/options, gui/writer, ... (above gui/common, below gui/main)
 
 std::string layerOf(const std::string& path) {
     const auto first = path.find('/');

@@ -12,9 +12,9 @@
 #include "app/OperationEngine.h"
 #include "core/operations/OperationView.h"
 #include "core/options/Options.h"
-#include "support/RecordingUi.h"
 #include "core/writer/Clock.h"
 #include "core/writer/VirtualWriter.h"
+#include "support/RecordingUi.h"
 
 namespace qzr::test {
 

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "support/TestFiles.h"
 #include "core/writer/PtyWriter.h"
+#include "support/TestFiles.h"
 
 extern char** environ;
 

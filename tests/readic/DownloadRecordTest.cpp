@@ -6,8 +6,8 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "support/RecordingUi.h"
 #include "core/writer/Download.h"
+#include "support/RecordingUi.h"
 
 namespace qzr {
 namespace {

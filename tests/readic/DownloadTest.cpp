@@ -7,12 +7,12 @@
 #include "app/DeviceCommands.h"
 #include "app/DownloadCommand.h"
 #include "app/MainState.h"
-#include "readic/TapPort.h"
-#include "support/RecordingUi.h"
 #include "core/writer/Download.h"
 #include "core/writer/VirtualWriter.h"
 #include "core/writer/WriterDetect.h"
 #include "core/writer/WriterProtocol.h"
+#include "readic/TapPort.h"
+#include "support/RecordingUi.h"
 
 namespace qzr {
 namespace {

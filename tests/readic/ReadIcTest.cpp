@@ -8,11 +8,11 @@
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
 #include "app/ReadIcCommand.h"
-#include "readic/TapPort.h"
-#include "support/RecordingUi.h"
 #include "core/writer/ReadIc.h"
 #include "core/writer/VirtualWriter.h"
 #include "core/writer/WriterProtocol.h"
+#include "readic/TapPort.h"
+#include "support/RecordingUi.h"
 
 namespace qzr {
 namespace {

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/TestFiles.h"
 #include "core/writer/Comm.h"
+#include "support/TestFiles.h"
 
 namespace qzr {
 namespace {

@@ -5,11 +5,11 @@
 
 #include "app/MainState.h"
 #include "app/PortCommands.h"
-#include "support/RecordingUi.h"
-#include "writer/ScriptedLink.h"
 #include "core/writer/VirtualWriter.h"
 #include "core/writer/WriterDetect.h"
 #include "core/writer/WriterProtocol.h"
+#include "support/RecordingUi.h"
+#include "writer/ScriptedLink.h"
 
 namespace qzr {
 namespace {

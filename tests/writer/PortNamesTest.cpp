@@ -5,11 +5,11 @@
 
 #include "app/DeviceCommands.h"
 #include "app/MainState.h"
-#include "support/TestFiles.h"
 #include "core/writer/FreshChip.h"
 #include "core/writer/PortNames.h"
 #include "core/writer/VirtualWriter.h"
 #include "core/writer/WriterDetect.h"
+#include "support/TestFiles.h"
 
 namespace qzr {
 namespace {

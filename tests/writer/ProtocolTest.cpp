@@ -4,8 +4,8 @@
 #include <atomic>
 
 #include "app/MainState.h"
-#include "writer/ScriptedLink.h"
 #include "core/writer/WriterProtocol.h"
+#include "writer/ScriptedLink.h"
 
 namespace qzr {
 namespace {

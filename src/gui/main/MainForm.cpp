@@ -38,14 +38,10 @@
 #include "app/PortCommands.h"
 #include "app/QtpCommands.h"
 #include "app/ShellCommands.h"
-#include "gui/main/GuiUserInterface.h"
-#include "gui/main/MainFormCommands.h"
 #include "core/common/FileIo.h"
-#include "gui/common/FileChooser.h"
 #include "core/device/DeviceCatalogue.h"
 #include "core/image/DataLoad.h"
 #include "core/image/DataSave.h"
-#include "gui/image/BufferViews.h"
 #include "core/options/IdCode.h"
 #include "core/options/Options.h"
 #include "core/serial_number/QtpFile.h"
@@ -53,6 +49,10 @@
 #include "core/writer/CommLink.h"
 #include "core/writer/PortNames.h"
 #include "core/writer/WriterDetect.h"
+#include "gui/common/FileChooser.h"
+#include "gui/image/BufferViews.h"
+#include "gui/main/GuiUserInterface.h"
+#include "gui/main/MainFormCommands.h"
 
 namespace qzr::gui {
 

@@ -3,9 +3,9 @@
 #include <QTimer>
 
 #include "app/ShellCommands.h"
+#include "gui/common/LogoForm.h"
 #include "gui/main/GuiUserInterface.h"
 #include "gui/main/MainForm.h"
-#include "gui/common/LogoForm.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "app/OperationSession.h"
-#include "gui/common/UiCallQueue.h"
 #include "core/operations/OperationView.h"
+#include "gui/common/UiCallQueue.h"
 
 class QLabel;
 class QPushButton;

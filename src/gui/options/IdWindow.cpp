@@ -15,9 +15,9 @@
 
 #include "app/IdCommands.h"
 #include "app/MainState.h"
+#include "core/options/IdCode.h"
 #include "gui/common/DialogButtons.h"
 #include "gui/common/ModalRunner.h"
-#include "core/options/IdCode.h"
 
 namespace qzr::gui {
 

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "app/MainState.h"
-#include "gui/common/DialogButtons.h"
 #include "core/serial_number/PassCounter.h"
+#include "gui/common/DialogButtons.h"
 
 namespace qzr::gui {
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "gui/common/UiCallQueue.h"
 #include "core/writer/Download.h"
+#include "gui/common/UiCallQueue.h"
 
 class QLabel;
 class QListWidget;

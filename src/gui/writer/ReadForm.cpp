@@ -9,8 +9,8 @@
 
 #include "app/MainState.h"
 #include "app/ReadIcCommand.h"
-#include "gui/common/ModalRunner.h"
 #include "core/writer/CommLink.h"
+#include "gui/common/ModalRunner.h"
 
 namespace qzr::gui {
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <memory>
 
-#include "gui/common/UiCallQueue.h"
 #include "core/writer/ReadIc.h"
+#include "gui/common/UiCallQueue.h"
 
 class QLabel;
 class QProgressBar;
