@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,8 +74,14 @@ class ProductionJournal {
 
     // Reserves the chip: with a lot, its number is chosen (chooseNumber) and taken in the same transaction,
     // so that two processes sharing the lot never take one number; `chip.number` and `chip.id` are set.
-    // Without a lot (`lot` null) the chip is recorded without a number. An exhausted lot is refused.
-    virtual std::string reserve(const Lot* lot, const NumberRequest& request, ChipRecord& chip) = 0;
+    // `place`, when given, is called inside the transaction with the number chosen: it puts the number into
+    // the project and returns the serial number's text as recorded (chip.record.serialNumber), or nullopt
+    // when the number cannot be used (a QTP list has no such record): nothing is reserved then, the result
+    // is empty and `chip.id` is 0. Without a lot (`lot` null) the chip is recorded without a number. An
+    // exhausted lot is refused.
+    using PlaceNumber = std::function<std::optional<std::string>(uint64_t number)>;
+    virtual std::string reserve(const Lot* lot, const NumberRequest& request, ChipRecord& chip,
+                                const PlaceNumber& place = {}) = 0;
 
     // The chip's outcome (not Reserved), with the failing step, the duration and the pass count after it.
     virtual std::string finish(long long id, ChipOutcome outcome, const std::string& failedStep,

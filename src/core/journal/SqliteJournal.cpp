@@ -324,7 +324,8 @@ std::string SqliteJournal::preview(const Lot& lot, const NumberRequest& request,
     return e;
 }
 
-std::string SqliteJournal::reserve(const Lot* lot, const NumberRequest& request, ChipRecord& chip) {
+std::string SqliteJournal::reserve(const Lot* lot, const NumberRequest& request, ChipRecord& chip,
+                                   const PlaceNumber& place) {
     std::lock_guard lock(mutex_);
     if (!exec("BEGIN IMMEDIATE")) return failure("write");
     auto abandon = [&](std::string e) {
@@ -332,6 +333,7 @@ std::string SqliteJournal::reserve(const Lot* lot, const NumberRequest& request,
         return e;
     };
     long long id = 0;
+    chip.id = 0;
     chip.number.reset();
     chip.lot.clear();
     if (lot) {
@@ -342,6 +344,14 @@ std::string SqliteJournal::reserve(const Lot* lot, const NumberRequest& request,
         if (std::string e = chooseIn(id, *lot, request, choice, last); !e.empty()) return abandon(e);
         if (choice.exhausted)
             return abandon("The production journal \"" + path_ + "\" holds every number of this lot");
+        if (place) {
+            std::optional<std::string> text = place(choice.number);
+            if (!text) {
+                chip.id = 0;
+                return abandon({});
+            }
+            chip.record.serialNumber = std::move(*text);
+        }
         chip.number = choice.number;
         chip.lot = lot->key;
     }

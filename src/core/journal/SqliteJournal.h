@@ -26,7 +26,8 @@ class SqliteJournal final : public ProductionJournal {
                              std::vector<ChipRecord>& voided) override;
     std::string preview(const Lot& lot, const NumberRequest& request, NumberChoice& choice,
                         std::optional<uint64_t>& lastReserved) override;
-    std::string reserve(const Lot* lot, const NumberRequest& request, ChipRecord& chip) override;
+    std::string reserve(const Lot* lot, const NumberRequest& request, ChipRecord& chip,
+                        const PlaceNumber& place = {}) override;
     std::string finish(long long id, ChipOutcome outcome, const std::string& failedStep, long long durationMs,
                        const std::string& passCount) override;
     std::string counts(const std::string& lotKey, LotCounts& counts) override;

@@ -186,10 +186,32 @@ std::string productionLogHeader() {
     return csvLine(productionLogColumns());
 }
 
+namespace {
+
+std::vector<std::string> recordFields(const ProductionRecord& r) {
+    return {r.time,           r.operation,      r.device,      r.dataFile,
+            r.memoryChecksum, r.optionChecksum, r.optionValue, r.serialNumber,
+            r.qtpFile,        r.result,         r.failure,     std::to_string(r.durationMs),
+            r.passCount,      r.writer};
+}
+
+}  // namespace
+
 std::string productionLogLine(const ProductionRecord& r) {
-    return csvLine({r.time, r.operation, r.device, r.dataFile, r.memoryChecksum, r.optionChecksum,
-                    r.optionValue, r.serialNumber, r.qtpFile, r.result, r.failure,
-                    std::to_string(r.durationMs), r.passCount, r.writer});
+    return csvLine(recordFields(r));
+}
+
+std::string journalCsvHeader() {
+    std::vector<std::string> columns = productionLogColumns();
+    columns.insert(columns.end(), {"Station", "Lot", "Outcome"});
+    return csvLine(columns);
+}
+
+std::string journalCsvLine(const ChipRecord& chip) {
+    std::vector<std::string> fields = recordFields(chip.record);
+    fields[9] = outcomeName(chip.outcome);
+    fields.insert(fields.end(), {chip.station, chip.lot, outcomeName(chip.outcome)});
+    return csvLine(fields);
 }
 
 std::string isoLocalTime(std::time_t t) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/journal/ProductionJournal.h"
 #include "core/journal/ProductionRecord.h"
 
 namespace qzr {
@@ -36,6 +37,10 @@ std::string csvLine(const std::vector<std::string>& fields);
 
 std::string productionLogHeader();
 std::string productionLogLine(const ProductionRecord& record);
+
+// The journal's chips as CSV (the `journal` command): the log's columns, then Station, Lot and Outcome.
+std::string journalCsvHeader();
+std::string journalCsvLine(const ChipRecord& chip);
 
 // Local time as ISO 8601 with seconds and the zone offset ("2026-12-08T17:05:09+01:00").
 std::string isoLocalTime(std::time_t t);
