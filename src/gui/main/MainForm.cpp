@@ -34,6 +34,7 @@
 #include "app/ConfigCommands.h"
 #include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
+#include "app/JournalCommands.h"
 #include "app/OptionCommands.h"
 #include "app/PortCommands.h"
 #include "app/QtpCommands.h"
@@ -90,6 +91,8 @@ QIcon letterIcon(const QString& letters, const QColor& colour) {
 
 const char* const kRecentKey = "recentFiles";
 const char* const kProductionLogKey = "productionLog";
+const char* const kJournalKey = "productionJournal";
+const char* const kVoidFailedKey = "voidFailedNumbers";
 
 // The user's settings of the desktop program (not the project: that is Default.cfg).
 QSettings userSettings() {
@@ -192,6 +195,10 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     actions_["FileSaveAsItem"]->setEnabled(false);
     rebuildRecentMenu();
     st_.operation.productionLogPath = userSettings().value(kProductionLogKey).toString().toStdString();
+    st_.journal.enabled = true;
+    st_.journal.askReuse = true;
+    st_.journal.path = userSettings().value(kJournalKey).toString().toStdString();
+    st_.journal.voidFailed = userSettings().value(kVoidFailedKey, false).toBool();
     installProjectCommands(*this);
     installWriterCommands(*this);
     connect(comboBox2_, &QComboBox::currentIndexChanged, this, [this] { ComboBox2Change(); });
@@ -544,6 +551,9 @@ void TMainForm::buildPanel() {
     sn->addWidget(value("Label19", serial), 1, 1);
     sn->addWidget(label("lbSerialNoCaption", "No. (HEX):", serial), 2, 0);
     sn->addWidget(value("stSerialNo", serial), 2, 1);
+    sn->addWidget(value("lbLotCounts", serial,
+                        "Passed / failed / interrupted chips of this lot in the production journal"),
+                  2, 2);
     column->addWidget(serial);
 
     auto* pass = new QGroupBox("Pass Count :", panel);
@@ -620,6 +630,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     st_.info = InfoSheetTexts{};
     FirstShow(st_);
+    journalAtStart(st_);  // tells once of chips a stopped program left unfinished
     // The program memory view at the top left, the other windows of the start beside it, one under another.
     if (programView_) {
         QWidget* program = programView_->parentWidget();
@@ -958,6 +969,7 @@ void TMainForm::refreshLabels() {
     labels_["Label1"]->setText(qs(serialModeLabel(st_.serial)));
     labels_["Label19"]->setText(qs(qtpFileLabel(st_.serial)));
     labels_["stSerialNo"]->setText(qs(st_.serial.serialNoText));
+    labels_["lbLotCounts"]->setText(qs(lotCountsText(st_)));
     labels_["Label13"]->setText(qs(st_.serial.passCountText));
 }
 
@@ -997,6 +1009,8 @@ void TMainForm::refreshStatus() {
 void TMainForm::productionLogChanged() {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QZR", "QZR Writer");
     settings.setValue(kProductionLogKey, qs(st_.operation.productionLogPath));
+    settings.setValue(kJournalKey, qs(st_.journal.path));
+    settings.setValue(kVoidFailedKey, st_.journal.voidFailed);
     refreshStatus();
 }
 
