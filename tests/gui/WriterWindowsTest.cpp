@@ -149,8 +149,10 @@ struct Window {
 bool runEnded(QDialog& d) {
     auto& p = dynamic_cast<TfmProgramVerify&>(d);
     return waitFor([&] {
+        // The worker queues its last calls before it counts as ended: flushed after that, all have arrived.
+        const bool ended = !p.session().running();
         p.flush();
-        return !p.session().running() && p.findChild<QPushButton*>("btExit")->isEnabled();
+        return ended && p.findChild<QPushButton*>("btExit")->isEnabled();
     });
 }
 
