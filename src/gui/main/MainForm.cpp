@@ -49,6 +49,7 @@
 #include "core/writer/CommLink.h"
 #include "core/writer/PortNames.h"
 #include "core/writer/WriterDetect.h"
+#include "gui/common/AppIcon.h"
 #include "gui/common/FileChooser.h"
 #include "gui/image/BufferViews.h"
 #include "gui/main/GuiUserInterface.h"
@@ -158,6 +159,7 @@ class TMainForm::Views final : public ViewHooks {
 TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserInterface* ui)
     : QMainWindow(parent), views_(std::make_unique<Views>(*this)) {
     setObjectName("TMainForm");
+    installApplicationIcon();
     setWindowTitle(QString("QZR Writer V") + kVersionText);
     setAcceptDrops(true);
     if (!startupDirectory.empty()) st_.startupDirectory = startupDirectory;
@@ -762,7 +764,9 @@ void TMainForm::SaveProgramMemory1Click() {
                                     qs(dialogInitialName(st_.dataFileName))};
     const auto choice = chooser_->saveFile(this, request);
     if (!choice) return;
-    const auto format = choice->filterIndex == 1 ? DataSaveFormat::hex : DataSaveFormat::binary;
+    // A typed .mhx or .bin decides; the filter only proposes.
+    const auto format = chosenSaveFormat(
+        choice->path.toStdString(), choice->filterIndex == 1 ? DataSaveFormat::hex : DataSaveFormat::binary);
     if (SaveProgramMemory(st_.device, st_.image, *st_.ui, choice->path.toStdString(), format) &&
         QFileInfo(choice->path) == QFileInfo(qs(st_.dataFileName)))
         watchDataFile();  // our own write is no change on disk to report
