@@ -17,15 +17,18 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -33,6 +36,7 @@
 #include <functional>
 
 #include "core/options/Options.h"
+#include "core/serial_number/SerialNumber.h"
 #include "gui/GuiTestApp.h"
 #include "gui/common/AppIcon.h"
 #include "gui/image/BufferViews.h"
@@ -157,7 +161,9 @@ bool runEnded(QWidget& w) {
 // Saves a picture of `w` under $QZR_SCREENSHOT_DIR when that is set (docs/*.png are made this way).
 void picture(QWidget& w, const char* name) {
     const QString dir = qEnvironmentVariable("QZR_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) w.grab().save(QDir(dir).filePath(name));
+    if (dir.isEmpty()) return;
+    QCoreApplication::processEvents();  // the layout of the last texts
+    w.grab().save(QDir(dir).filePath(name));
 }
 
 // Every line of the progress dialog that is shown fits its label (or wraps inside it).
@@ -430,6 +436,123 @@ TEST(OperatorView, EveryWindowCarriesTheProgramIcon) {
     EXPECT_FALSE(dialog.windowIcon().isNull());
     const QIcon drawn = qzr::gui::applicationIcon();
     EXPECT_FALSE(drawn.pixmap(QSize(64, 64)).isNull());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OperatorView, WindowsFitTheScreenAndTheMainWindowKeepsItsPlace) {
+    QRect placed;
+    {
+        Window w;
+        const QRect room = w.form->screen()->availableGeometry();
+        const QRect frame = w.form->frameGeometry();
+        EXPECT_TRUE(room.contains(frame))
+            << "the described 1300 x 800 within the screen: " << frame.x() << "," << frame.y() << " "
+            << frame.width() << "x" << frame.height() << " in " << room.width() << "x" << room.height()
+            << " min " << w.form->minimumSizeHint().width() << "x" << w.form->minimumSizeHint().height();
+        // The disassembly window opens inside the visible area, however the cascade would place it.
+        w.load(w.program("prog.bin"));
+        for (int n = 0; n < 4; ++n) w.trigger("Disassemble1");
+        QWidget* listing = child<QWidget>(*w.form, "TDisassembleForm");
+        ASSERT_NE(listing, nullptr);
+        const QRect area = w.form->mdiArea()->viewport()->rect();
+        EXPECT_TRUE(area.contains(listing->parentWidget()->geometry()))
+            << listing->parentWidget()->geometry().width() << " x "
+            << listing->parentWidget()->geometry().height();
+        // Unlocked, the engineering panel makes the left column taller; the window stays on the screen.
+        w.form->engineering().Panel2->setVisible(true);
+        QCoreApplication::processEvents();
+        EXPECT_LE(w.form->minimumSizeHint().height(), room.height());
+        EXPECT_TRUE(room.contains(w.form->frameGeometry()));
+        w.form->setGeometry(room.left() + 20, room.top() + 30, 600, 400);
+        placed = w.form->geometry();
+        w.form->close();
+    }
+    Window again;
+    EXPECT_EQ(again.form->geometry(), placed) << "the next start puts the window where it was left";
+}
+
+TEST(OperatorView, QtpFileLabelShowsTheNameWithTheFolderElided) {
+    Window w;
+    const std::string folder = "/srv/production/line-7/customer-projects/door-bell-controller/serial-numbers";
+    qzr::SerialNumberState& s = w.st().serial;
+    s.qtpFileOpen = true;
+    s.qtpFilePath = folder + "/lot-2026-12.txt";
+    s.qtpFileLabel = s.qtpFilePath.substr(1);
+    w.form->refreshLabels();
+    auto* label = child<QLabel>(*w.form, "Label19");
+    const QStringList lines = label->text().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "lot-2026-12.txt");
+    EXPECT_TRUE(lines[1].startsWith("/srv/")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QChar(0x2026))) << "elided in the middle: " << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith("numbers")) << lines[1].toStdString();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(lines[1]), std::max(label->contentsRect().width(), 140));
+    EXPECT_TRUE(label->toolTip().contains(QString::fromStdString(s.qtpFilePath)))
+        << label->toolTip().toStdString();
+    s.qtpFileOpen = false;
+    w.form->refreshLabels();
+    EXPECT_EQ(label->text(), "Disable");
+    EXPECT_EQ(label->toolTip(), "");
+}
+
+TEST(OperatorView, PortListNamesEveryDeviceAndSaysWhyAPortDidNotOpen) {
+    Window w;  // Com1 is the virtual writer
+    qzr::test::TempDir dev;
+    std::filesystem::create_symlink("/dev/null", dev.path() / "ttyUSB1");
+    std::filesystem::create_symlink("/dev/null", dev.path() / "ttyUSB0");
+    std::filesystem::create_directories(dev.path() / "serial" / "by-id");
+    const auto byId = dev.path() / "serial" / "by-id" / "usb-Maker_Writer_0001-if00-port0";
+    std::filesystem::create_symlink(dev.path() / "ttyUSB0", byId);
+    w.form->setDeviceDirectory(dev.path().string());
+    auto* ports = child<QComboBox>(*w.form, "ComboBox1");
+    ASSERT_EQ(ports->count(), 9);
+    auto tip = [&](int i) {
+        return QTextDocumentFragment::fromHtml(ports->itemData(i, Qt::ToolTipRole).toString()).toPlainText();
+    };
+    EXPECT_EQ(ports->itemText(0), "Com1");
+    EXPECT_EQ(tip(0), "virtual writer");
+    EXPECT_EQ(tip(1).toStdString(), dev.file("ttyUSB1") + " = /dev/null") << "the second present device";
+    EXPECT_EQ(tip(2).toStdString(), "no serial device");
+    EXPECT_EQ(ports->itemText(8), QString::fromStdString(byId.string())) << "after Com8, by its stable name";
+    EXPECT_EQ(tip(8).toStdString(), byId.string() + " = /dev/null");
+    EXPECT_TRUE(child<QLabel>(*w.form, "lbStatusPort")->text().contains("virtual writer"));
+    picture(*w.form, "main-window.png");
+
+    // A port whose device is not there: the status bar names it and says why it is not open.
+    ::setenv("QZR_COM5", "/nonexistent/ttyQZR5", 1);
+    ports->setCurrentIndex(4);
+    ::unsetenv("QZR_COM5");
+    EXPECT_EQ(w.st().link.portEntry, "Com5");
+    EXPECT_TRUE(w.st().link.portError);
+    EXPECT_EQ(child<QLabel>(*w.form, "lbStatusPort")->text(),
+              "Port: COM5 = /nonexistent/ttyQZR5 (not open: No such file or directory)");
+    ASSERT_FALSE(w.ui.log.empty());
+    EXPECT_EQ(w.ui.log.front(), "Open  COM5 Port Error!!");
+
+    // The stable name opens the adapter it names.
+    ports->setCurrentIndex(8);
+    EXPECT_EQ(w.st().link.portEntry, byId.string());
+    EXPECT_TRUE(child<QLabel>(*w.form, "lbStatusPort")
+                    ->text()
+                    .startsWith("Port: " + QString::fromStdString(byId.string())));
+
+    // Picture of the open list, on the port in use.
+    ports->setCurrentIndex(0);
+    ports->showPopup();
+    QWidget* popup = ports->view()->window();
+    ASSERT_TRUE(waitFor([&] { return popup->isVisible(); }));
+    if (!qEnvironmentVariable("QZR_SCREENSHOT_DIR").isEmpty()) {
+        QCoreApplication::processEvents();
+        QPixmap shot = w.form->grab();
+        QPainter p(&shot);
+        p.drawPixmap(ports->mapTo(w.form.get(), QPoint(0, ports->height())), popup->grab());
+        p.end();
+        shot.save(QDir(qEnvironmentVariable("QZR_SCREENSHOT_DIR")).filePath("port-list.png"));
+    }
+    ports->hidePopup();
 }
 
 }  // namespace

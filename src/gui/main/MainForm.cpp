@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -13,9 +14,16 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QTextDocument>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
 
 #include "app/BufferCommands.h"
 #include "app/ConfigCommands.h"
@@ -33,6 +41,7 @@
 #include "core/options/Options.h"
 #include "core/serial_number/QtpFile.h"
 #include "core/serial_number/SerialNumber.h"
+#include "core/writer/CommLink.h"
 #include "core/writer/PortNames.h"
 #include "gui/common/AppIcon.h"
 #include "gui/common/FileChooser.h"
@@ -50,6 +59,12 @@ namespace qzr::gui {
 
 namespace {
 const char* const kProductionLogKey = "productionLog";
+const char* const kGeometryKey = "mainWindowGeometry";
+
+// A tip is read as markup when it looks like markup: a path is made a paragraph of escaped text.
+QString plainTip(const QString& text) {
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+}
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserInterface* ui)
@@ -76,7 +91,18 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     buildMenus();
     buildToolBar();
     buildPanel();
-    row->addWidget(findChild<QWidget*>("Panel1"));
+    // The left panel scrolls when the screen is lower than it (the engineering panel makes it taller), so
+    // the window never has to outgrow the screen.
+    auto* panelScroll = new QScrollArea(central);
+    panelScroll->setObjectName("Panel1Scroll");
+    panelScroll->setFrameShape(QFrame::NoFrame);
+    panelScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    panelScroll->setWidgetResizable(true);
+    QWidget* panel1 = findChild<QWidget*>("Panel1");
+    panelScroll->setWidget(panel1);
+    panelScroll->setFixedWidth(panel1->width() +
+                               panelScroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
+    row->addWidget(panelScroll);
     row->addWidget(mdi_, 1);
     setCentralWidget(central);
     buildStatusBar();
@@ -85,7 +111,6 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     watch_ = new DataFileWatch([this] { refreshStatus(); }, this);
 
     showSelections();
-    refreshPortTips();
     refreshLabels();
     refreshDeviceCommands();
     actions_.FileSaveAsItem->setEnabled(false);
@@ -96,7 +121,33 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     connect(comboBox2_, &QComboBox::currentIndexChanged, this, [this] { ComboBox2Change(); });
     connect(comboBox1_, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
     connect(handShake_, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
-    resize(1300, 800);
+    placeOnScreen();
+}
+
+void TMainForm::placeOnScreen() {
+    const QByteArray saved = userSettings().value(kGeometryKey).toByteArray();
+    restoreGeometry(saved);  // where the window was left, if it was
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1300, 800);
+    // Before the first show the frame is not known yet: room is left for a usual one.
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isEmpty()) frame = QSize(16, 48);
+    // Otherwise the described 1300 x 800; either as far as the screen holds it, and on it.
+    const QSize size =
+        (saved.isEmpty() ? QSize(1300, 800) : geometry().size()).boundedTo(room.size() - frame);
+    QRect g(saved.isEmpty() ? QPoint(room.left() + (room.width() - size.width() - frame.width()) / 2,
+                                     room.top() + (room.height() - size.height() - frame.height()) / 2)
+                            : geometry().topLeft(),
+            size);
+    const QRect inner = room.adjusted(0, 0, -frame.width(), -frame.height());
+    if (g.right() > inner.right()) g.moveRight(inner.right());
+    if (g.bottom() > inner.bottom()) g.moveBottom(inner.bottom());
+    g.moveTopLeft(QPoint(std::max(g.left(), inner.left()), std::max(g.top(), inner.top())));
+    setGeometry(g);
+}
+
+void TMainForm::setDeviceDirectory(const std::string& devDir) {
+    devDir_ = devDir;
+    refreshPortList();
 }
 
 TMainForm::~TMainForm() {
@@ -289,7 +340,7 @@ void TMainForm::refreshLabels() {
     labels_["stChecksumInIC"]->setText(QString::fromLatin1(o.idChecksumText.c_str()));
     labels_["lbID"]->setText(QString::fromLatin1(o.idText.c_str()));
     labels_["Label1"]->setText(qs(serialModeLabel(st_.serial)));
-    labels_["Label19"]->setText(qs(qtpFileLabel(st_.serial)));
+    showQtpFileLabel();
     labels_["stSerialNo"]->setText(qs(st_.serial.serialNoText));
     labels_["Label13"]->setText(qs(st_.serial.passCountText));
 }
@@ -311,8 +362,20 @@ void TMainForm::refreshDeviceCommands() {
 
 void TMainForm::refreshStatus() {
     labels_["lbStatusDevice"]->setText("Device: " + qs(st_.device.deviceName));
-    labels_["lbStatusPort"]->setText("Port: " + qs(st_.link.portName) +
-                                     (st_.link.portError ? QString(" (not open)") : QString()));
+    // The port with the device behind it, and why it is not open.
+    QString port = "Port: " + qs(st_.link.portName);
+    const std::string device = resolvePortEntry(st_.link.portEntry, devDir_);
+    if (isVirtualPortEntry(device)) {
+        port += " (virtual writer)";
+    } else if (device != st_.link.portEntry) {
+        port += " = " + qs(device);
+    }
+    if (st_.link.portError) {
+        const int error = st_.link.Comm1 ? st_.link.Comm1->LastOpenError() : 0;
+        port += error ? " (not open: " + QString::fromLocal8Bit(std::strerror(error)) + ")"
+                      : QString(" (not open)");
+    }
+    labels_["lbStatusPort"]->setText(port);
     labels_["lbStatusWriter"]->setText(
         "Writer: " + (st_.link.writerIdText.empty() ? QString("none") : qs(st_.link.writerIdText).trimmed()));
     labels_["lbStatusLog"]->setText(
@@ -359,6 +422,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    userSettings().setValue(kGeometryKey, saveGeometry());
     guarded([this] { FormClose(st_); });
     event->accept();
 }
@@ -366,28 +430,61 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 // --- the lists ---
 
 void TMainForm::showSelections() {
-    const QSignalBlocker b1(comboBox1_), b2(comboBox2_), b3(handShake_);
+    const QSignalBlocker b2(comboBox2_), b3(handShake_);
     comboBox2_->setCurrentText(qs(st_.deviceListText));
-    const QString port = qs(st_.link.portEntry);
-    int index = -1;
-    for (int i = 0; i < comboBox1_->count(); ++i)
-        if (samePortEntry(comboBox1_->itemText(i).toStdString(), st_.link.portEntry)) index = i;
-    if (index < 0) {
-        comboBox1_->addItem(port);  // a device path or "virtual"
-        index = comboBox1_->count() - 1;
-        refreshPortTips();
-    }
-    comboBox1_->setCurrentIndex(index);
+    refreshPortList();
     handShake_->setCurrentText(qs(st_.link.handshake));
     if (!tasks_->running()) refreshStatus();  // a running writer task may still be changing the link
 }
 
+void TMainForm::refreshPortList() {
+    const QSignalBlocker block(comboBox1_);
+    comboBox1_->clear();
+    int index = -1;
+    for (const PortListEntry& e : portListEntries(devDir_)) {
+        if (samePortEntry(e.entry, st_.link.portEntry)) index = comboBox1_->count();
+        comboBox1_->addItem(qs(e.entry));
+    }
+    if (index < 0) {
+        index = comboBox1_->count();
+        comboBox1_->addItem(qs(st_.link.portEntry));  // a device path or "virtual"
+    }
+    comboBox1_->setCurrentIndex(index);
+    refreshPortTips();
+}
+
 void TMainForm::refreshPortTips() {
     for (int i = 0; i < comboBox1_->count(); ++i) {
-        const std::string resolved = resolvePortEntry(comboBox1_->itemText(i).toStdString());
-        comboBox1_->setItemData(i, isVirtualPortEntry(resolved) ? QString("virtual writer") : qs(resolved),
-                                Qt::ToolTipRole);
+        const std::string entry = comboBox1_->itemText(i).toStdString();
+        const std::string resolved = resolvePortEntry(entry, devDir_);
+        QString tip;
+        if (isVirtualPortEntry(resolved)) {
+            tip = "virtual writer";
+        } else if (resolved == entry && comPortNumber(entry)) {
+            tip = "no serial device";
+        } else {
+            std::error_code ec;
+            const auto target = std::filesystem::canonical(resolved, ec);
+            tip = qs(resolved);
+            if (!ec && target.string() != resolved) tip += " = " + qs(target.string());
+        }
+        comboBox1_->setItemData(i, plainTip(tip), Qt::ToolTipRole);
     }
+}
+
+void TMainForm::showQtpFileLabel() {
+    QLabel* label = labels_["Label19"];
+    const SerialNumberState& s = st_.serial;
+    if (!s.qtpFileOpen || s.qtpFilePath.empty()) {
+        label->setText(qs(qtpFileLabel(s)));
+        label->setToolTip(QString());
+        return;
+    }
+    const QFileInfo file(qs(s.qtpFilePath));
+    const QString folder = QDir::toNativeSeparators(file.absolutePath());
+    const int room = std::max(label->contentsRect().width(), 140);
+    label->setText(file.fileName() + "\n" + label->fontMetrics().elidedText(folder, Qt::ElideMiddle, room));
+    label->setToolTip(plainTip(QDir::toNativeSeparators(file.absoluteFilePath())));
 }
 
 void TMainForm::ComboBox1Change() {
