@@ -119,7 +119,7 @@ struct Window {
         qzr::test::guiApp();
         ::setenv("QZR_COM1", port, 1);
         form = std::make_unique<TMainForm>(nullptr, dir.path().string(), boxes ? nullptr : &ui);
-        form->show();
+        EXPECT_TRUE(qzr::test::showStarted(*form)) << "the start-up writer check has ended";
         form->findChild<QComboBox*>("ComboBox2")->setCurrentText(device);
         ui.log.clear();
     }
@@ -524,6 +524,7 @@ TEST(OperatorView, PortListNamesEveryDeviceAndSaysWhyAPortDidNotOpen) {
     // A port whose device is not there: the status bar names it and says why it is not open.
     ::setenv("QZR_COM5", "/nonexistent/ttyQZR5", 1);
     ports->setCurrentIndex(4);
+    EXPECT_TRUE(waitFor([&] { return !w.form->writerBusy(); }));
     ::unsetenv("QZR_COM5");
     EXPECT_EQ(w.st().link.portEntry, "Com5");
     EXPECT_TRUE(w.st().link.portError);
@@ -534,6 +535,7 @@ TEST(OperatorView, PortListNamesEveryDeviceAndSaysWhyAPortDidNotOpen) {
 
     // The stable name opens the adapter it names.
     ports->setCurrentIndex(8);
+    EXPECT_TRUE(waitFor([&] { return !w.form->writerBusy(); }));
     EXPECT_EQ(w.st().link.portEntry, byId.string());
     EXPECT_TRUE(child<QLabel>(*w.form, "lbStatusPort")
                     ->text()
@@ -541,6 +543,7 @@ TEST(OperatorView, PortListNamesEveryDeviceAndSaysWhyAPortDidNotOpen) {
 
     // Picture of the open list, on the port in use.
     ports->setCurrentIndex(0);
+    EXPECT_TRUE(waitFor([&] { return !w.form->writerBusy(); }));
     ports->showPopup();
     QWidget* popup = ports->view()->window();
     ASSERT_TRUE(waitFor([&] { return popup->isVisible(); }));
