@@ -437,7 +437,8 @@ void TMainForm::refreshStatus() {
         port += " = " + qs(device);
     }
     if (st_.link.portError) {
-        const int error = st_.link.Comm1 ? st_.link.Comm1->LastOpenError() : 0;
+        // (The port is asked only while no writer job may be opening it.)
+        const int error = st_.link.Comm1 && !writerBusy() ? st_.link.Comm1->LastOpenError() : 0;
         port += error ? " (not open: " + QString::fromLocal8Bit(std::strerror(error)) + ")"
                       : QString(" (not open)");
     }
