@@ -51,15 +51,7 @@ namespace {
 using qzr::gui::TfmProgramVerify;
 using qzr::gui::TMainForm;
 
-// Runs the event loop until `done` holds or ten seconds have passed; the result says which.
-bool waitFor(const std::function<bool()>& done) {
-    const QDeadlineTimer deadline(10000);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
+using qzr::test::waitFor;
 
 template <typename T>
 T* child(QObject& parent, const char* name) {
@@ -69,10 +61,12 @@ T* child(QObject& parent, const char* name) {
 }
 
 // Answers every modal window that comes up while it lives: a timer, running inside the modal loop, hands
-// each new one to `script` once. The script may wait (waitFor) and must close the window.
-class ModalAnswers {
+// each new one to `script` once. Unlike qzr::test::ModalAnswers it also answers a box that a dialog brings
+// up over itself (a file dialog's own question), and a script may leave a dialog to close from its own
+// loop (a queued accept), so nothing is cancelled behind the script's back.
+class EveryModal {
   public:
-    explicit ModalAnswers(std::function<void(QWidget&)> script) : script_(std::move(script)) {
+    explicit EveryModal(std::function<void(QWidget&)> script) : script_(std::move(script)) {
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();
@@ -109,7 +103,7 @@ std::string configText(const std::string& dataFile) {
 }
 
 // A started main window on the virtual writer. With `boxes` the messages come up as message boxes
-// (answered by a ModalAnswers), otherwise they are recorded.
+// (answered by an EveryModal), otherwise they are recorded.
 struct Window {
     qzr::test::TempDir dir;
     qzr::test::RecordingUi ui;
@@ -184,7 +178,7 @@ TEST(OperatorView, TextsFromFilesAreShownAsPlainText) {
     qzr::test::writeFile(cfg, configText("<img src=/nonexistent/zero.png><h1>big</h1>"));
     QStringList texts;
     QList<Qt::TextFormat> formats;
-    ModalAnswers answers([&](QWidget& m) {
+    EveryModal answers([&](QWidget& m) {
         auto* box = qobject_cast<QMessageBox*>(&m);
         ASSERT_NE(box, nullptr) << m.metaObject()->className();
         texts << box->text();
@@ -221,7 +215,7 @@ TEST(OperatorView, PasswordTakesTypingAtOnceWhereverTheFieldWasClicked) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         Window w;
-        ModalAnswers answers([&](QWidget& d) {
+        EveryModal answers([&](QWidget& d) {
             EXPECT_EQ(d.objectName(), "TPasswordForm");
             auto* edit = child<QLineEdit>(d, "MaskEdit1");
             ASSERT_TRUE(waitFor([&] { return edit->hasFocus(); })) << "the field has the keyboard";
@@ -317,7 +311,7 @@ TEST(OperatorView, ProgressDialogGivesAVerdictAndCutsNoLine) {
     };
     for (const Run& r : runs) {
         SCOPED_TRACE(r.command);
-        ModalAnswers answers([&](QWidget& d) {
+        EveryModal answers([&](QWidget& d) {
             ASSERT_EQ(d.objectName(), "TfmProgramVerify");
             auto* verdict = child<QLabel>(d, "lbVerdict");
             auto* step = child<QProgressBar>(d, "pbStep");
@@ -349,7 +343,7 @@ TEST(OperatorView, FileDialogsLeaveTheReplaceQuestionToTheProgram) {
     qzr::test::writeFile(existing, "old");
     QStringList asked;
     bool dontConfirm = false;
-    ModalAnswers answers([&](QWidget& m) {
+    EveryModal answers([&](QWidget& m) {
         if (auto* dialog = qobject_cast<QFileDialog*>(&m)) {
             dontConfirm = dialog->testOption(QFileDialog::DontConfirmOverwrite);
             dialog->selectFile(QString::fromStdString(existing));
@@ -390,7 +384,7 @@ TEST(OperatorView, ReadGaugeShowsItsPercentageInWhiteOnTheBar) {
     Window w("QZR-D10");
     w.load(w.program("prog.bin"));
     bool seen = false;
-    ModalAnswers answers([&](QWidget& d) {
+    EveryModal answers([&](QWidget& d) {
         ASSERT_EQ(d.objectName(), "TReadForm");
         auto* ok = child<QPushButton>(d, "Button1");
         ASSERT_TRUE(waitFor([&] {
