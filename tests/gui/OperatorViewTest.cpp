@@ -297,17 +297,20 @@ TEST(OperatorView, ProgressDialogGivesAVerdictAndCutsNoLine) {
     Window w("QZR-D10");
     w.load(w.program("prog.bin", 0x2805));
     w.setOptions();
-    w.st().operation.showProgramTime = true;  // the ID line with its time is the longest
+    w.st().operation.showProgramTime = true;
     struct Run {
         const char* command;
         const char* verdict;
         QColor colour;
+        const char* longLine;  // the line that used to be cut off (its object name), or null
         const char* picture;
     };
-    // The blank chip takes the program; then the programmed chip is not blank.
+    // The blank chip takes the program data; then its data are not blank (the longest red line); then the
+    // whole program goes on without a blank check (the ID line with its time is the longest green one).
     const Run runs[] = {
-        {"AutoProgram1", "PASS", QColor(0x1B, 0x7F, 0x2E), "progress-pass.png"},
-        {"BlankCheckAction", "FAIL", QColor(0xC4, 0x1E, 0x1E), "progress-fail.png"},
+        {"ProgramMemory2", "PASS", QColor(0x1B, 0x7F, 0x2E), nullptr, nullptr},
+        {"BlankCheckAction", "FAIL", QColor(0xC4, 0x1E, 0x1E), "lbBlankCheckMsg", "progress-fail.png"},
+        {"AutoProgramwithoutBlankCheck1", "PASS", QColor(0x1B, 0x7F, 0x2E), "lbIDMsg", "progress-pass.png"},
     };
     for (const Run& r : runs) {
         SCOPED_TRACE(r.command);
@@ -327,7 +330,12 @@ TEST(OperatorView, ProgressDialogGivesAVerdictAndCutsNoLine) {
             EXPECT_TRUE(child<QLabel>(d, "lbChipInfo")->text().startsWith("Chip 1: "));
             EXPECT_TRUE(child<QLabel>(d, "lbTotalTime")->isVisible());
             EXPECT_EQ(clippedLines(d), QStringList());
-            picture(d, r.picture);
+            if (r.longLine) {
+                EXPECT_TRUE(child<QLabel>(d, r.longLine)->isVisible());
+                EXPECT_GT(child<QLabel>(d, r.longLine)->text().size(), 40)
+                    << child<QLabel>(d, r.longLine)->text().toStdString();
+            }
+            if (r.picture) picture(d, r.picture);
             child<QPushButton>(d, "btExit")->click();
         });
         w.trigger(r.command);
