@@ -263,11 +263,17 @@ bool PgJournal::connect(Clock::time_point deadline, std::string& why) {
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
     if (session_ != 0) {
-        // Back after a lost connection: the session is alive again. When the lock is still held by the
-        // old connection's server process (it has not noticed the loss yet), that holds it for us.
+        // Back after a lost connection: the session is alive again once it holds its lock. A server process
+        // of the lost connection that still holds it (it has not noticed the loss yet) is ended first.
         Attempt a{conn_, deadline};
-        if (!a.run("SELECT pg_try_advisory_lock($1::int4, $2::int4)",
-                   {std::to_string(kLockSpace), std::to_string(session_ % kSessionKeys)})) {
+        const std::string space = std::to_string(kLockSpace), key = std::to_string(session_ % kSessionKeys);
+        if (!a.run(
+                "SELECT pg_terminate_backend(pid) FROM pg_locks WHERE locktype = 'advisory' AND granted AND "
+                "database = (SELECT oid FROM pg_database WHERE datname = current_database()) AND "
+                "classid::bigint = $1::bigint AND objid::bigint = $2::bigint AND objsubid = 2 AND "
+                "pid <> pg_backend_pid()",
+                {space, key}) ||
+            !a.run("SELECT pg_advisory_lock($1::int4, $2::int4)", {space, key})) {
             why = a.why;
             disconnect();
             return false;
@@ -299,13 +305,13 @@ std::string PgJournal::withRetry(const char* what, Body&& body) {
             continue;  // connected: try at once
         }
         if (!giveUp) giveUp = Clock::now() + options_.retryFor;
-        if (Clock::now() + pause >= *giveUp)
+        if (Clock::now() >= *giveUp)
             return failure(
                 what, why + " (tried again for " +
                           std::to_string(
                               std::chrono::duration_cast<std::chrono::seconds>(options_.retryFor).count()) +
                           " s)");
-        std::this_thread::sleep_for(pause);
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, *giveUp - Clock::now()));
         pause = std::min(pause * 2, std::chrono::milliseconds(1000));
     }
 }
