@@ -262,6 +262,16 @@ bool PgJournal::connect(Clock::time_point deadline, std::string& why) {
     // The server's notices ("already exists, skipping") are not the user's business.
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
+    // A station that vanishes (power, network) must not keep its locks: the server ends a session that
+    // idles inside a transaction (ours last milliseconds; one left open would hold its lot's row), and its
+    // keepalive probes find a host that is gone within about a minute, which ends the session and its lock.
+    Attempt settings{conn_, deadline};
+    if (!settings.run("SET idle_in_transaction_session_timeout = '5s'; SET tcp_keepalives_idle = 30; "
+                      "SET tcp_keepalives_interval = 10; SET tcp_keepalives_count = 3")) {
+        why = settings.why;
+        disconnect();
+        return false;
+    }
     if (session_ != 0) {
         // Back after a lost connection: the session is alive again once it holds its lock. A server process
         // of the lost connection that still holds it (it has not noticed the loss yet) is ended first.
