@@ -114,6 +114,10 @@ struct StationSetup {
     int chips;  // per station
 };
 
+void PrintTo(const StationSetup& s, std::ostream* os) {
+    *os << s.backend << ", " << s.stations << " stations x " << s.chips << " chips";
+}
+
 class Stations : public ::testing::TestWithParam<StationSetup> {};
 
 TEST_P(Stations, ShareOneLotThroughKillsAndARestart) {
