@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
 
 #include "app/MainState.h"
 #include "core/operations/ProductionLog.h"
@@ -89,6 +90,9 @@ std::optional<Lot> currentLot(MainState& st) {
     const SerialNumberState& sn = st.serial;
     if (!sn.serialMode) return std::nullopt;
     if (!sn.qtpFileOpen) return serialLot(st.deviceListText, sn);
+    // The window asks for the counts while a run asks for the lot on its worker.
+    static std::mutex cacheMutex;
+    std::lock_guard lock(cacheMutex);
     if (st.journal.qtpLotContent != sn.qtpContent || st.journal.qtpLot.key.empty()) {
         st.journal.qtpLotContent = sn.qtpContent;
         st.journal.qtpLot = qtpLot(sn.qtpContent);
@@ -151,6 +155,39 @@ bool prepareJournal(MainState& st) {
     return true;
 }
 
+void startValueSet(MainState& st) {
+    if (!st.journal.askReuse) return;
+    st.journal.reuseSerial = false;
+    if (!journalWanted(st)) return;
+    if (const std::string e = openJournal(st); !e.empty()) {
+        st.ui->error(e);
+        return;
+    }
+    recoverJournal(st);
+    const std::optional<Lot> lot = currentLot(st);
+    if (!lot) return;
+    const uint64_t candidate = currentNumber(st);
+    NumberChoice choice;
+    std::optional<uint64_t> last;
+    if (const std::string e =
+            st.journal.open->preview(*lot, {candidate, st.journal.voidFailed, false}, choice, last);
+        !e.empty()) {
+        st.ui->error(e);
+        return;
+    }
+    if (!choice.moved) return;
+    const uint64_t lastHeld = last.value_or(candidate);
+    const std::string held = lotNumberText(*lot, candidate) +
+                             (lastHeld == candidate ? " is" : "-" + lotNumberText(*lot, lastHeld) + " are");
+    if (st.ui->askYesNo("Serial No. " + held + " in the journal. Use " +
+                        (lastHeld == candidate ? "it" : "them") + " again?")) {
+        st.journal.reuseSerial = true;
+        return;
+    }
+    if (!choice.exhausted && placeNumber(st, *lot, choice.number))
+        st.ui->message(continuesMessage(*lot, candidate, lastHeld, choice.number));
+}
+
 std::optional<LotCounts> currentLotCounts(MainState& st) {
     if (!st.journal.open) return std::nullopt;
     const std::optional<Lot> lot = currentLot(st);
@@ -158,6 +195,24 @@ std::optional<LotCounts> currentLotCounts(MainState& st) {
     LotCounts counts;
     if (!st.journal.open->counts(lot->key, counts).empty()) return std::nullopt;
     return counts;
+}
+
+std::string lotCountsText(MainState& st) {
+    const std::optional<LotCounts> c = currentLotCounts(st);
+    if (!c) return {};
+    return std::to_string(c->passed) + " / " + std::to_string(c->failed) + " / " +
+           std::to_string(c->interrupted);
+}
+
+void journalAtStart(MainState& st) {
+    if (!st.journal.enabled) return;
+    std::error_code ec;
+    if (!journalWanted(st) && !std::filesystem::exists(journalLocation(st), ec)) return;
+    if (const std::string e = openJournal(st); !e.empty()) {
+        st.ui->error(e);
+        return;
+    }
+    recoverJournal(st);
 }
 
 std::string journalCsv(MainState& st, std::string& csv) {

@@ -51,9 +51,23 @@ bool placeNumber(MainState& st, const Lot& lot, uint64_t number);
 // run.
 bool prepareJournal(MainState& st);
 
+// A start value was just set (the dialog's OK). Where the window asks (JournalState::askReuse) and the lot
+// holds the value: "Serial No. 0100-0105 are in the journal. Use them again?" Yes lets the held numbers be
+// used again (until the next start value); No moves the value past them ("Serial No. continues at ...").
+// Elsewhere the reuse choice is left as it is.
+void startValueSet(MainState& st);
+
 // The counts of the current lot for the window (passed / failed / interrupted); nullopt without a journal in
 // use or a lot.
 std::optional<LotCounts> currentLotCounts(MainState& st);
+
+// The same as the window shows it beside the serial number: "passed / failed / interrupted" ("12 / 1 / 0");
+// empty without a journal in use or a lot.
+std::string lotCountsText(MainState& st);
+
+// At the window's start: when writer runs are recorded or the project's journal exists, it is opened and
+// reservations that a stopped program left are voided (the user is told once, recoverJournal).
+void journalAtStart(MainState& st);
 
 // The journal in use as CSV, oldest chip first: the production log's columns, then Station, Lot and Outcome.
 // Result: empty, or the reason why the journal cannot be read.

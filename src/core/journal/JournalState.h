@@ -18,6 +18,9 @@ struct JournalState {
     std::string station;       // this station's name; empty: the host name
     bool voidFailed = false;   // a failed chip's number is not used again
     bool reuseSerial = false;  // the user chose to use numbers the lot holds (--reuse-serial, the dialog)
+    // The window asks whether to reuse held numbers when a start value is set; the command line never asks
+    // (only --reuse-serial reuses).
+    bool askReuse = false;
 
     // The journal in use and what it was opened by; stale reservations are looked for once per opening.
     std::shared_ptr<ProductionJournal> open;

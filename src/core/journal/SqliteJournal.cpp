@@ -158,7 +158,8 @@ std::unique_ptr<SqliteJournal> SqliteJournal::open(const std::string& path, std:
         return nullptr;
     };
     if (!j->exec("PRAGMA journal_mode=WAL") || !j->exec("PRAGMA synchronous=FULL") ||
-        !j->exec("PRAGMA foreign_keys=ON") || !j->exec("BEGIN IMMEDIATE"))
+        !j->exec("PRAGMA foreign_keys=ON") || !j->exec("PRAGMA cache_size=-512") ||
+        !j->exec("BEGIN IMMEDIATE"))
         return fail(sqlite3_errmsg(db));
     long long appId = 0, version = 0, objects = 0;
     {
