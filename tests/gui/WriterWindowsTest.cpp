@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialog>
@@ -16,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <cstdlib>
@@ -24,6 +26,7 @@
 #include <functional>
 #include <thread>
 
+#include "core/journal/ProductionJournal.h"
 #include "core/options/Options.h"
 #include "core/writer/VirtualWriter.h"
 #include "gui/GuiTestApp.h"
@@ -127,8 +130,10 @@ struct Window {
 bool runEnded(QDialog& d) {
     auto& p = dynamic_cast<TfmProgramVerify&>(d);
     return waitFor([&] {
+        // The worker queues its last calls before it counts as ended: flushed after that, all have arrived.
+        const bool ended = !p.session().running();
         p.flush();
-        return !p.session().running() && p.findChild<QPushButton*>("btExit")->isEnabled();
+        return ended && p.findChild<QPushButton*>("btExit")->isEnabled();
     });
 }
 
@@ -478,6 +483,87 @@ TEST(WriterWindows, AboutAndVersionWindows) {
     EXPECT_EQ(texts.back(), "Unknown") << "a writer that does not answer now";
     w.trigger("VersionInfo1");
     EXPECT_EQ(dialogs.shown, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The production journal from the window: the lot's counts beside the serial number, the question before a
+// start value reuses numbers, the journal settings, and chips a stopped window left unfinished.
+TEST(WriterWindows, TheJournalFromTheWindow) {
+    Window w;
+    auto setSerial = [&](const QString& start) {
+        ScriptedDialogs serial([&](QDialog& d) {
+            type(child<QLineEdit>(d, "StartAddress"), "10");
+            type(child<QLineEdit>(d, "NoOfByte"), "2");
+            type(child<QLineEdit>(d, "StartValue"), start);
+            child<QPushButton>(d, "BtnOK")->click();
+        });
+        w.trigger("SerialNoMode1");
+    };
+    setSerial("0100");
+    EXPECT_EQ(w.label("lbLotCounts"), "0 / 0 / 0");
+    {
+        ScriptedDialogs progress([&](QDialog& d) {
+            ASSERT_TRUE(runEnded(d));
+            child<QPushButton>(d, "btContinue")->click();
+            ASSERT_TRUE(runEnded(d));
+            child<QPushButton>(d, "btExit")->click();
+        });
+        w.trigger("AutoProgram1");
+    }
+    EXPECT_EQ(w.label("lbLotCounts"), "2 / 0 / 0");
+    EXPECT_TRUE(std::filesystem::exists(w.dir.path() / "qzr-journal.db"));
+
+    // The same start value again: asked; No continues the lot.
+    w.ui.log.clear();
+    w.ui.answer(false);
+    setSerial("0100");
+    EXPECT_EQ(w.ui.log,
+              (std::vector<std::string>{"? Serial No. 0100-0101 are in the journal. Use them again?",
+                                        "Serial No. continues at 0102: 0100-0101 are in the journal"}));
+    EXPECT_EQ(w.label("stSerialNo"), " 0102");
+    EXPECT_FALSE(w.st().journal.reuseSerial);
+
+    // The settings dialog names another journal and voids failed numbers; both are user settings.
+    const std::string other = (w.dir.path() / "other.db").string();
+    {
+        ScriptedDialogs config([&](QDialog& d) {
+            ASSERT_EQ(d.objectName(), "TfmConfig");
+            child<QLineEdit>(d, "edJournal")->setText(QString::fromStdString(other));
+            child<QCheckBox>(d, "cbVoidFailed")->setChecked(true);
+            child<QPushButton>(d, "btExit")->click();
+        });
+        w.trigger("Config1");
+    }
+    EXPECT_EQ(w.st().journal.path, other);
+    EXPECT_TRUE(w.st().journal.voidFailed);
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QZR", "QZR Writer");
+    EXPECT_EQ(settings.value("productionJournal").toString().toStdString(), other);
+    EXPECT_TRUE(settings.value("voidFailedNumbers").toBool());
+    settings.remove("productionJournal");
+    settings.remove("voidFailedNumbers");
+
+    // A window that stopped while it programmed 0102 (its reservation left behind) and is started again.
+    {
+        std::string error;
+        auto journal = qzr::openProductionJournal((w.dir.path() / "qzr-journal.db").string(), error);
+        ASSERT_TRUE(journal) << error;
+        qzr::ChipRecord chip;
+        chip.station = "line-3";
+        chip.process = qzr::currentProcess();
+        chip.process.pid = 0x7FFFFFF0;  // no such process
+        chip.record.serialNumber = "0102";
+        ASSERT_EQ(journal->reserve(nullptr, {}, chip), "");
+    }
+    qzr::test::RecordingUi ui;
+    TMainForm again(nullptr, w.dir.path().string(), &ui);
+    again.show();
+    waitFor([&] { return !ui.log.empty(); });
+    EXPECT_EQ(ui.log, (std::vector<std::string>{
+                          "Serial No. 0102 was being programmed when the program stopped; it is voided"}));
+    again.close();
 }
 
 }  // namespace
