@@ -426,6 +426,7 @@ TEST(PgJournalAddress, PasswordsNeverShow) {
               std::string::npos)
         << error;
     EXPECT_EQ(error.find("s3cret"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << "one line: " << error;
 }
 
 }  // namespace
