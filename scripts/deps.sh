@@ -7,12 +7,14 @@ set -euo pipefail
 kind="${1:-test}"
 
 # Building and running: compiler, build tools, Qt 6 Widgets/PrintSupport (with the platform plugins that
-# open the window) and SQLite (the production journal).
-run=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev libsqlite3-dev)
+# open the window), SQLite and PostgreSQL's client library (the production journal: a file or a shared
+# database).
+run=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev libsqlite3-dev libpq-dev)
 # Making the package: manual pages (pandoc), PNG icons from the SVG (rsvg-convert), the .deb and its checks.
 package=(pandoc librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils appstream man-db)
-# Developing: tests, benchmarks, sanitizers, fuzzing, the layout check, the screenshot and the PDF check.
-test=(ccache libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev poppler-utils python3
+# Developing: tests (a throwaway PostgreSQL server among them, scripts/pg-test-server.sh), benchmarks,
+# sanitizers, fuzzing, the layout check, the screenshot and the PDF check.
+test=(ccache libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev poppler-utils python3 postgresql
       clang libclang-rt-14-dev  # clang and libFuzzer for the fuzz targets (scripts/fuzz.sh)
       clang-format)             # the layout check (scripts/format-check.sh)
 
