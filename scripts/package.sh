@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package of both programs and checks it: the desktop entry (desktop-file-validate), the
 # AppStream metainfo (appstreamcli), every manual page (man renders it without a warning) and the package
-# (lintian, no error). Prints the path of the .deb on its last line.
+# (lintian, no error). Prints the path of the .deb on standard output; everything else goes to stderr.
 #   scripts/package.sh [BUILD_DIR]      (default build/package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+exec 3>&1 1>&2
 bash scripts/deps.sh package
 build="${1:-build/package}"
 
@@ -24,5 +25,5 @@ for page in "$build"/man/*.gz; do
         exit 1
     fi
 done
-lintian --fail-on error --suppress-tags-from-file data/package/lintian-suppressed "$deb" >&2
-echo "$deb"
+lintian --fail-on error --suppress-tags-from-file data/package/lintian-suppressed "$deb"
+echo "$deb" >&3
