@@ -9,8 +9,13 @@ exec 3>&1 1>&2
 bash scripts/deps.sh package
 build="${1:-build/package}"
 
+# Debian's hardening flags (fortified functions, stack protector, read-only relocations bound at start-up).
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS | sed 's/\(^\| \)-g\( \|$\)/ /')"
+ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DQZR_PACKAGE=ON \
-      -DQZR_BUILD_TESTS=OFF -DQZR_BUILD_BENCH=OFF -DQZR_WERROR=OFF >/dev/null
+      -DQZR_BUILD_TESTS=OFF -DQZR_BUILD_BENCH=OFF -DQZR_WERROR=OFF "-DCMAKE_CXX_FLAGS=$cxxflags" \
+      "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/qzr-writer_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

@@ -45,7 +45,7 @@ trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 "$root/usr/bin/qzr-writer-cli" --version
 "$root/usr/bin/qzr-writer-cli" devices >/dev/null
-mkdir "$root/window"
+mkdir -m 700 "$root/window"
 (cd "$root/window" && XDG_RUNTIME_DIR="$root/window" QT_QPA_PLATFORM=offscreen QZR_COM1=virtual \
      QZR_SCREENSHOT="$root/window/window.png" "$root/usr/bin/qzr-writer")
 test -s "$root/window/window.png"
