@@ -30,5 +30,5 @@ for page in "$build"/man/*.gz; do
         exit 1
     fi
 done
-lintian --fail-on error --suppress-tags-from-file data/package/lintian-suppressed "$deb"
+lintian --fail-on error "$deb"
 echo "$deb" >&3
