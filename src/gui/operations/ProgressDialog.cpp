@@ -11,14 +11,12 @@
 
 #include "app/MainState.h"
 #include "core/writer/CommLink.h"
+#include "gui/common/Guarded.h"
+#include "gui/common/Text.h"
 
 namespace qzr::gui {
 
 namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromLocal8Bit(s.c_str());
-}
 
 // Keys of the coalesced calls: one per line.
 int progressKey(ViewLine l) {
@@ -171,13 +169,7 @@ TfmProgramVerify::~TfmProgramVerify() {
 }
 
 void TfmProgramVerify::guarded(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ECommError& e) {
-        st_.ui->message(e.what());
-    } catch (const std::exception& e) {
-        st_.ui->error(e.what());
-    }
+    gui::guarded(*st_.ui, f);
 }
 
 void TfmProgramVerify::showEvent(QShowEvent* event) {

@@ -5,11 +5,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <exception>
 
 #include "app/MainState.h"
 #include "app/ReadIcCommand.h"
 #include "core/writer/CommLink.h"
+#include "gui/common/Guarded.h"
 #include "gui/common/ModalRunner.h"
 
 namespace qzr::gui {
@@ -100,13 +100,7 @@ void TReadForm::ended() {
     if (ended_) return;
     ended_ = true;
     button1_->setEnabled(true);
-    try {
-        worker_->wait();
-    } catch (const ECommError& e) {
-        st_.ui->message(e.what());
-    } catch (const std::exception& e) {
-        st_.ui->error(e.what());
-    }
+    guarded(*st_.ui, [this] { worker_->wait(); });
 }
 
 void TReadForm::reject() {
