@@ -52,7 +52,9 @@ struct Started {
     void open(bool show = true) {
         form = std::make_unique<TMainForm>(nullptr, dir.path().string(), &ui);
         form->setFileChooser(&chooser);
-        if (show) form->show();
+        if (show) {
+            EXPECT_TRUE(qzr::test::showStarted(*form));
+        }
     }
     void restart() {
         form->close();

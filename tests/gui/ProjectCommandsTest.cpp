@@ -78,7 +78,7 @@ struct Started {
         qzr::gui::setInfoSheetPrinterProbe([] { return false; });
         form = std::make_unique<TMainForm>(nullptr, dir.path().string(), &ui);
         form->setFileChooser(&chooser);
-        form->show();
+        EXPECT_TRUE(qzr::test::showStarted(*form));
         form->findChild<QComboBox*>("ComboBox2")->setCurrentText(device);
         ui.log.clear();
     }

@@ -21,6 +21,7 @@
 #include "app/ConfigCommands.h"
 #include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
+#include "app/JournalCommands.h"
 #include "app/OptionCommands.h"
 #include "app/PortCommands.h"
 #include "app/QtpCommands.h"
@@ -43,12 +44,14 @@
 #include "gui/main/MainFormCommands.h"
 #include "gui/main/MainFormLayout.h"
 #include "gui/main/RecentFiles.h"
-#include "gui/main/WriterTaskRunner.h"
+#include "gui/main/WriterJobRunner.h"
 
 namespace qzr::gui {
 
 namespace {
 const char* const kProductionLogKey = "productionLog";
+const char* const kJournalKey = "productionJournal";
+const char* const kVoidFailedKey = "voidFailedNumbers";
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserInterface* ui)
@@ -62,7 +65,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     st_.views = views_.get();
     ownChooser_ = std::make_unique<DialogFileChooser>();
     chooser_ = ownChooser_.get();
-    tasks_ = std::make_unique<WriterTaskRunner>(*this);
+    jobs_ = new WriterJobRunner(st_, this);
 
     mdi_ = new QMdiArea(this);
     mdi_->setObjectName("MDIArea");
@@ -88,12 +91,19 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     refreshDeviceCommands();
     actions_.FileSaveAsItem->setEnabled(false);
     st_.operation.productionLogPath = userSettings().value(kProductionLogKey).toString().toStdString();
+    st_.journal.enabled = true;
+    st_.journal.askReuse = true;
+    st_.journal.path = userSettings().value(kJournalKey).toString().toStdString();
+    st_.journal.voidFailed = userSettings().value(kVoidFailedKey, false).toBool();
     installOwnCommands();
     installProjectCommands(*this);
     installWriterCommands(*this);
-    connect(comboBox2_, &QComboBox::currentIndexChanged, this, [this] { ComboBox2Change(); });
-    connect(comboBox1_, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
-    connect(handShake_, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
+    // The lists are commands too: a choice made while a writer job runs is taken when it has ended.
+    connect(comboBox2_, &QComboBox::currentIndexChanged, this,
+            [this] { runCommand([this] { ComboBox2Change(); }); });
+    for (QComboBox* list : {comboBox1_, handShake_})
+        connect(list, &QComboBox::currentIndexChanged, this,
+                [this] { runCommand([this] { ComboBox1Change(); }); });
     resize(1300, 800);
 }
 
@@ -110,19 +120,23 @@ void TMainForm::setFileChooser(FileChooser* chooser) {
 
 // --- the wiring ---
 
-void TMainForm::bind(QAction* action, std::function<void()> handler) {
+void TMainForm::bind(QAction* action, std::function<void()> handler, Waits waits) {
     bound_.insert(action);
-    connect(action, &QAction::triggered, this, [this, h = std::move(handler)] { guarded(h); });
+    if (waits == Waits::never) {
+        connect(action, &QAction::triggered, this, [this, h = std::move(handler)] { guarded(h); });
+        return;
+    }
+    connect(action, &QAction::triggered, this, [this, h = std::move(handler)] { runCommand(h); });
 }
 
 void TMainForm::bind(QPushButton* button, std::function<void()> handler) {
     bound_.insert(button);
-    connect(button, &QPushButton::clicked, this, [this, h = std::move(handler)] { guarded(h); });
+    connect(button, &QPushButton::clicked, this, [this, h = std::move(handler)] { runCommand(h); });
 }
 
 void TMainForm::bind(QLineEdit* field, std::function<void()> handler) {
     bound_.insert(field);
-    connect(field, &QLineEdit::textChanged, this, [this, h = std::move(handler)] { guarded(h); });
+    connect(field, &QLineEdit::textChanged, this, [this, h = std::move(handler)] { runCommand(h); });
 }
 
 void TMainForm::bindDoubleClick(QWidget* target, std::function<void()> handler) {
@@ -134,7 +148,7 @@ void TMainForm::bindDoubleClick(QWidget* target, std::function<void()> handler) 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (const auto it = doubleClicks_.find(watched); it != doubleClicks_.end()) {
-            guarded(it->second);
+            runCommand(it->second);
             return true;
         }
     }
@@ -145,8 +159,56 @@ void TMainForm::guarded(const std::function<void()>& handler) {
     gui::guarded(*st_.ui, handler);
 }
 
-void TMainForm::runWriterTask(const std::function<void()>& task) {
-    tasks_->run(task);
+// --- writer jobs and the commands that wait for them ---
+
+bool TMainForm::writerBusy() const {
+    return jobs_->running() || jobLocks_ > 0;
+}
+
+void TMainForm::runCommand(const std::function<void()>& handler) {
+    if (writerBusy()) {
+        waiting_.push_back(handler);
+        return;
+    }
+    guarded(handler);
+}
+
+void TMainForm::runWaitingCommands() {
+    while (!waiting_.empty() && !writerBusy()) {
+        const std::function<void()> next = std::move(waiting_.front());
+        waiting_.pop_front();
+        guarded(next);
+    }
+}
+
+TMainForm::JobLock::JobLock(TMainForm& form) : form_(form) {
+    ++form_.jobLocks_;
+}
+
+TMainForm::JobLock::~JobLock() {
+    --form_.jobLocks_;
+    // Queued: the window that held the lock is still on the stack.
+    QMetaObject::invokeMethod(
+        &form_, [f = &form_] { f->runWaitingCommands(); }, Qt::QueuedConnection);
+}
+
+void TMainForm::runWriterJob(JobScope scope, const WriterJob::Work& work) {
+    jobs_->run(scope, work);
+    refreshStatus();
+    QMetaObject::invokeMethod(
+        this, [this] { runWaitingCommands(); }, Qt::QueuedConnection);
+}
+
+void TMainForm::startWriterCheck(bool startup) {
+    auto check =
+        startup ? WriterJob::Work(
+                      [](MainState& s, const std::atomic<bool>& stop) { StartupConnection(s, &stop); })
+                : WriterJob::Work([](MainState& s, const std::atomic<bool>& stop) { PortChanged(s, &stop); });
+    jobs_->start(JobScope::Link, std::move(check), [this] {
+        showSelections();
+        refreshStatus();
+        runWaitingCommands();
+    });
     refreshStatus();
 }
 
@@ -246,7 +308,10 @@ void TMainForm::LoadQTPFile1Click() {
 }
 
 void TMainForm::productionLogChanged() {
-    userSettings().setValue(kProductionLogKey, qs(st_.operation.productionLogPath));
+    QSettings settings = userSettings();
+    settings.setValue(kProductionLogKey, qs(st_.operation.productionLogPath));
+    settings.setValue(kJournalKey, qs(st_.journal.path));
+    settings.setValue(kVoidFailedKey, st_.journal.voidFailed);
     refreshStatus();
 }
 
@@ -259,7 +324,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.front().isLocalFile()) return;
     event->acceptProposedAction();
-    guarded([this, path = urls.front().toLocalFile()] { loadFile(path); });
+    runCommand([this, path = urls.front().toLocalFile()] { loadFile(path); });
 }
 
 // --- what the main window shows ---
@@ -287,6 +352,7 @@ void TMainForm::refreshLabels() {
     labels_["Label1"]->setText(qs(serialModeLabel(st_.serial)));
     labels_["Label19"]->setText(qs(qtpFileLabel(st_.serial)));
     labels_["stSerialNo"]->setText(qs(st_.serial.serialNoText));
+    labels_["lbLotCounts"]->setText(qs(lotCountsText(st_)));
     labels_["Label13"]->setText(qs(st_.serial.passCountText));
 }
 
@@ -332,6 +398,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     st_.info = InfoSheetTexts{};
     FirstShow(st_);
+    journalAtStart(st_);  // tells once of chips a stopped program left unfinished
     // The program memory view at the top left, the other windows of the start beside it, one under another.
     if (programView_) {
         QWidget* program = programView_->parentWidget();
@@ -345,16 +412,20 @@ void TMainForm::FormShow() {
         mdi_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(program));
     }
     watch_->watch(qs(st_.dataFileName));
-    runWriterTask([this] { StartupConnection(st_); });
-    refreshStatus();
+    // The window is shown and usable at once; the writer commands wait until the check has ended.
+    startWriterCheck(true);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (tasks_->running()) {
-        // The writer is still being talked to; the window closes once it has answered.
+    if (jobLocks_ > 0 || (jobs_->running() && !jobs_->stoppable())) {
+        // A window of the writer at work is open: it is closed first.
         event->ignore();
         return;
     }
+    // A writer check in the background is stopped (within one wait) and what it did applied, so the port
+    // it opened is closed with the others.
+    waiting_.clear();  // the commands that waited for it are dropped with the window
+    jobs_->stop();
     guarded([this] { FormClose(st_); });
     event->accept();
 }
@@ -375,7 +446,7 @@ void TMainForm::showSelections() {
     }
     comboBox1_->setCurrentIndex(index);
     handShake_->setCurrentText(qs(st_.link.handshake));
-    if (!tasks_->running()) refreshStatus();  // a running writer task may still be changing the link
+    refreshStatus();
 }
 
 void TMainForm::refreshPortTips() {
@@ -387,19 +458,14 @@ void TMainForm::refreshPortTips() {
 }
 
 void TMainForm::ComboBox1Change() {
-    guarded([this] {
-        st_.link.portEntry = comboBox1_->currentText().toStdString();
-        st_.link.handshake = handShake_->currentText().toStdString();
-        runWriterTask([this] { PortChanged(st_); });
-        showSelections();
-    });
+    st_.link.portEntry = comboBox1_->currentText().toStdString();
+    st_.link.handshake = handShake_->currentText().toStdString();
+    startWriterCheck(false);
 }
 
 void TMainForm::ComboBox2Change() {
-    guarded([this] {
-        selectDevice(st_, comboBox2_->currentText().toStdString());
-        refreshStatus();
-    });
+    selectDevice(st_, comboBox2_->currentText().toStdString());
+    refreshStatus();
 }
 
 }  // namespace qzr::gui

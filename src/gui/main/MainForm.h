@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "app/MainState.h"
+#include "app/WriterJob.h"
 
 class QAction;
 class QComboBox;
@@ -27,7 +29,7 @@ class GuiUserInterface;
 class RecentFiles;
 class TMDIChild;
 class TEEDataForm;
-class WriterTaskRunner;
+class WriterJobRunner;
 
 // The main window's commands by their described names: the menu entries, the toolbar buttons and the
 // engineering panel's controls. Made by the window; the files that carry the commands connect to them.
@@ -138,24 +140,44 @@ class TMainForm : public QMainWindow {
     void loadFile(const QString& path);
 
     // --- for the commands that live in other files (MainFormCommands.h) ---
+    // Whether a command waits while a writer job runs: every command that can change the project or talks
+    // to the writer does; the window arrangements, Exit and the version window do not.
+    enum class Waits { untilJobEnds, never };
     // Connects a command to what it does, once, when the commands are installed. The handler runs guarded
-    // (a writer error shows its text).
-    void bind(QAction* action, std::function<void()> handler);
+    // (a writer error shows its text); a command that comes while a writer job runs waits until the job has
+    // ended (and its result has been applied), then runs.
+    void bind(QAction* action, std::function<void()> handler, Waits waits = Waits::untilJobEnds);
     void bind(QPushButton* button, std::function<void()> handler);
     void bind(QLineEdit* field, std::function<void()> handler);
-    // A double-click on `target` runs `handler`.
+    // A double-click on `target` runs `handler` (as a command that waits).
     void bindDoubleClick(QWidget* target, std::function<void()> handler);
     // The control has a command connected (the wiring test).
     bool hasCommand(const QObject* control) const { return bound_.count(control) != 0; }
+
+    // A writer job runs for the window (the writer check of the start-up or of a port change, a download,
+    // an operation, Read IC): commands wait.
+    bool writerBusy() const;
+    // Runs a writer job (app/WriterJob.h) and waits for it in a local event loop: for a modal window that
+    // shows what the job did. Its result is applied when it has ended; a serial-port error is thrown here.
+    void runWriterJob(JobScope scope, const WriterJob::Work& work);
+    // Held by the modal windows whose jobs read or write the project (progress dialog, Read IC, download):
+    // commands wait while one is held.
+    class JobLock {
+      public:
+        explicit JobLock(TMainForm& form);
+        ~JobLock();
+        JobLock(const JobLock&) = delete;
+        JobLock& operator=(const JobLock&) = delete;
+
+      private:
+        TMainForm& form_;
+    };
 
     // Puts a view into the multiple-document area, freed when closed.
     QMdiSubWindow* addChild(QWidget* view, const QSize& size);
     // The main window's labels and status bar from the state.
     void refreshLabels();
     void refreshStatus();
-    // Runs `task` (which may wait on the writer) off the UI thread; the window keeps painting with its
-    // controls disabled until the task ends. An exception of the task is thrown here.
-    void runWriterTask(const std::function<void()>& task);
     // Runs a handler; a writer error ends it with its text shown instead of ending the program.
     void guarded(const std::function<void()>& handler);
     // What the ID-window and disassembly hooks do beyond the main window's own labels and flags.
@@ -207,6 +229,11 @@ class TMainForm : public QMainWindow {
     void refreshPortTips();
     // A file was loaded or saved as the data file: remembered and watched again.
     void fileLoaded(bool loaded, const QString& path);
+    // Runs a command now, or after the running writer job; then the commands that waited.
+    void runCommand(const std::function<void()>& handler);
+    void runWaitingCommands();
+    // The writer check of the start-up or of a port change, in the background.
+    void startWriterCheck(bool startup);
 
     MainState st_;
     ViewHooks nullViews_;
@@ -214,7 +241,9 @@ class TMainForm : public QMainWindow {
     std::unique_ptr<FileChooser> ownChooser_;
     FileChooser* chooser_ = nullptr;
     GuiUserInterface* gui_ = nullptr;
-    std::unique_ptr<WriterTaskRunner> tasks_;
+    WriterJobRunner* jobs_ = nullptr;
+    int jobLocks_ = 0;
+    std::deque<std::function<void()>> waiting_;
 
     QMdiArea* mdi_ = nullptr;
     QComboBox* comboBox1_ = nullptr;

@@ -152,22 +152,32 @@ void TMainForm::buildMenus() {
     item(a.VersionInfo1, "VersionInfo1", "Version Info");
 
     // The standard arrangements of the child windows.
-    bind(a.WindowCascade1, [this] { mdi_->cascadeSubWindows(); });
-    bind(a.WindowTileHorizontal1, [this] { tile(mdi_, true); });
-    bind(a.WindowTileVertical1, [this] { tile(mdi_, false); });
-    bind(a.WindowMinimizeAll1, [this] {
-        for (QMdiSubWindow* w : mdi_->subWindowList()) w->showMinimized();
-    });
-    bind(a.WindowArrangeAll1, [this] {
-        // Minimized windows in a row along the bottom of the area.
-        int x = 0;
-        for (QMdiSubWindow* w : mdi_->subWindowList()) {
-            if (!w->isMinimized()) continue;
-            w->move(x, mdi_->viewport()->height() - w->height());
-            x += w->width();
-        }
-    });
-    bind(a.FileExit1, [this] { close(); });
+    bind(
+        a.WindowCascade1, [this] { mdi_->cascadeSubWindows(); }, Waits::never);
+    bind(
+        a.WindowTileHorizontal1, [this] { tile(mdi_, true); }, Waits::never);
+    bind(
+        a.WindowTileVertical1, [this] { tile(mdi_, false); }, Waits::never);
+    bind(
+        a.WindowMinimizeAll1,
+        [this] {
+            for (QMdiSubWindow* w : mdi_->subWindowList()) w->showMinimized();
+        },
+        Waits::never);
+    bind(
+        a.WindowArrangeAll1,
+        [this] {
+            // Minimized windows in a row along the bottom of the area.
+            int x = 0;
+            for (QMdiSubWindow* w : mdi_->subWindowList()) {
+                if (!w->isMinimized()) continue;
+                w->move(x, mdi_->viewport()->height() - w->height());
+                x += w->width();
+            }
+        },
+        Waits::never);
+    bind(
+        a.FileExit1, [this] { close(); }, Waits::never);
 }
 
 void TMainForm::buildToolBar() {
@@ -208,9 +218,12 @@ void TMainForm::buildToolBar() {
     add(a.tbCascade, "tbCascade", "Cascade", letterIcon("CA", win));
     add(a.tbTileHorizontal, "tbTileHorizontal", "Tile Horizontally", letterIcon("TH", win));
     add(a.tbTileVertical, "tbTileVertical", "Tile Vertically", letterIcon("TV", win));
-    bind(a.tbCascade, [&a] { a.WindowCascade1->trigger(); });
-    bind(a.tbTileHorizontal, [&a] { a.WindowTileHorizontal1->trigger(); });
-    bind(a.tbTileVertical, [&a] { a.WindowTileVertical1->trigger(); });
+    bind(
+        a.tbCascade, [&a] { a.WindowCascade1->trigger(); }, Waits::never);
+    bind(
+        a.tbTileHorizontal, [&a] { a.WindowTileHorizontal1->trigger(); }, Waits::never);
+    bind(
+        a.tbTileVertical, [&a] { a.WindowTileVertical1->trigger(); }, Waits::never);
     bar->addSeparator();
 
     auto* label3 = new QLabel(" Serial Port : ", this);
@@ -318,6 +331,9 @@ void TMainForm::buildPanel() {
     sn->addWidget(value("Label19", serial), 1, 1);
     sn->addWidget(label("lbSerialNoCaption", "No. (HEX):", serial), 2, 0);
     sn->addWidget(value("stSerialNo", serial), 2, 1);
+    sn->addWidget(value("lbLotCounts", serial,
+                        "Passed / failed / interrupted chips of this lot in the production journal"),
+                  2, 2);
     column->addWidget(serial);
 
     auto* pass = new QGroupBox("Pass Count :", panel);

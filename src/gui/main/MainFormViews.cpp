@@ -12,58 +12,56 @@
 
 namespace qzr::gui {
 
-// The hooks the core calls; a call from a worker thread is carried over to the UI thread.
+// The hooks the core calls, on the UI thread (a writer job's refreshes are replayed there when its result is
+// applied).
 class TMainForm::Views final : public ViewHooks {
   public:
     explicit Views(TMainForm& form) : form_(form) {}
     void recreateIdWindow() override {
-        post([this] { form_.recreateIdWindow(); });
+        onUiThread([this] { form_.recreateIdWindow(); });
     }
     void recreateProgramWindow() override {
-        post([this] { form_.recreateProgramWindow(); });
+        onUiThread([this] { form_.recreateProgramWindow(); });
     }
     void reloadProgramWindow() override {
-        post([this] { form_.reloadProgramWindow(); });
+        onUiThread([this] { form_.reloadProgramWindow(); });
     }
     void reloadEepromWindow() override {
-        post([this] { form_.reloadEepromWindow(); });
+        onUiThread([this] { form_.reloadEepromWindow(); });
     }
     void recreateEepromWindow(bool exists) override {
-        post([this, exists] { form_.recreateEepromWindow(exists); });
+        onUiThread([this, exists] { form_.recreateEepromWindow(exists); });
     }
     void closeDisassembly() override {
-        post([this] { form_.closeDisassembly(); });
+        onUiThread([this] { form_.closeDisassembly(); });
     }
     void refreshOptionDisplay() override {
-        post([this] { form_.refreshLabels(); });
+        onUiThread([this] { form_.refreshLabels(); });
     }
     void refreshChecksums() override {
-        post([this] { form_.refreshLabels(); });
+        onUiThread([this] { form_.refreshLabels(); });
     }
     void refreshIdDisplay() override {
-        post([this] { form_.refreshLabels(); });
+        onUiThread([this] { form_.refreshLabels(); });
     }
     void refreshSerialIndicators() override {
-        post([this] { form_.refreshLabels(); });
+        onUiThread([this] { form_.refreshLabels(); });
     }
     void enableSingleAreaCommands(bool enabled, bool menuItemsToo) override {
-        post([this, enabled, menuItemsToo] { form_.enableSingleAreaCommands(enabled, menuItemsToo); });
+        onUiThread([this, enabled, menuItemsToo] { form_.enableSingleAreaCommands(enabled, menuItemsToo); });
     }
     void refreshDeviceCommands() override {
-        post([this] { form_.refreshDeviceCommands(); });
+        onUiThread([this] { form_.refreshDeviceCommands(); });
     }
     void refreshSelections() override {
-        post([this] { form_.showSelections(); });
+        onUiThread([this] { form_.showSelections(); });
     }
 
   private:
     template <typename F>
-    void post(F f) {
-        if (QThread::currentThread() == form_.thread()) {
-            f();
-        } else {
-            QMetaObject::invokeMethod(&form_, f, Qt::QueuedConnection);
-        }
+    void onUiThread(F f) {
+        Q_ASSERT(QThread::currentThread() == form_.thread());
+        f();
     }
     TMainForm& form_;
 };

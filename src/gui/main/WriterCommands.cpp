@@ -46,6 +46,7 @@ void runOperation(TMainForm& form, OperationType type) {
     // Data from a damaged file go to a chip only when the user says so (asked once per load).
     if (!confirmDamagedData(st, type)) return;
     WriterFunction(st, [&form, &st] {
+        const TMainForm::JobLock lock(form);
         TfmProgramVerify dialog(st, &form, [&form] { form.refreshLabels(); });
         runModal(dialog);
     });
@@ -86,13 +87,12 @@ void pulseFieldChanged(TMainForm& form, QLineEdit* field,
 }
 
 void aboutBox(TMainForm& form) {
-    MainState& st = form.state();
     // A fresh writer check on the open port (a port that is not open is not opened for the about box). Only
     // a writer that identified itself now is named; a silent one is "Unknown", not the last one seen.
     std::string identification;
-    form.runWriterTask([&st, &identification] {
+    form.runWriterJob(JobScope::Link, [&identification](MainState& st, const std::atomic<bool>& stop) {
         if (!st.link.Comm1 || st.link.portError || !st.link.Comm1->Enabled()) return;
-        WriterLink writer(st.link, st.image);
+        WriterLink writer(st.link, st.image, &stop);
         if (writer.CheckWriter(st.device, *st.ui, *st.views) == lrIdWriter)
             identification = st.link.writerIdText;
     });
@@ -127,22 +127,24 @@ void installWriterCommands(TMainForm& form) {
 
     for (QAction* action : {a.ReadIC1, a.tbReadIC})
         form.bind(action, [&form] {
+            const TMainForm::JobLock lock(form);
             ReadIcCommand(form.state(), &form);
             form.refreshLabels();
             form.refreshStatus();
         });
 
     form.bind(a.DownLoad1, [&form] {
-        MainState& st = form.state();
+        const TMainForm::JobLock lock(form);
         TDeviceForm devices(
-            st,
-            [&form, &st](const std::function<void()>& send) {
-                form.runWriterTask([&st, &send] {
-                    if (PreparePort(st)) send();
+            form.state(),
+            [&form](const WriterJob::Work& send) {
+                form.runWriterJob(JobScope::Link, [&send](MainState& st, const std::atomic<bool>& stop) {
+                    if (PreparePort(st)) send(st, stop);
                 });
             },
             &form);
         runModal(devices);
+        form.refreshStatus();
     });
 
     form.bind(a.SerialNoMode1, [&form] {
@@ -166,10 +168,13 @@ void installWriterCommands(TMainForm& form) {
               [&form, field = e.EraseWidth] { pulseFieldChanged(form, field, &EraseWidthChange); });
 
     form.bind(a.HelpAbout1, [&form] { aboutBox(form); });
-    form.bind(a.VersionInfo1, [&form] {
-        TVersionInfo history(&form);
-        runModal(history);
-    });
+    form.bind(
+        a.VersionInfo1,
+        [&form] {
+            TVersionInfo history(&form);
+            runModal(history);
+        },
+        TMainForm::Waits::never);
 }
 
 }  // namespace qzr::gui

@@ -200,9 +200,12 @@ void TfmProgramVerify::runEnded(int run) {
             st_.ui->message(x.what());
         }
     }
-    // The main window reads the state only while no worker writes it: when a later run has started in the
-    // meantime, it catches up after that run or when the dialog closes.
-    if (run == chips_ && stateChanged_) stateChanged_();
+    // The run's result reaches the state here, on the UI thread (a later run that has started in the
+    // meantime applied it when it took its own snapshot); then the main window shows it.
+    if (run == chips_) {
+        session_->collect();
+        if (stateChanged_) stateChanged_();
+    }
     // A chip whose line could not go to the production log: the next chip waits until the operator has
     // seen why.
     if (run == chips_ && !closed_ && session_->lastOutcome() == RunOutcome::NotRecorded) {
