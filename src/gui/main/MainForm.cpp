@@ -14,7 +14,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QThread>
 #include <QUrl>
 
 #include "app/BufferCommands.h"
