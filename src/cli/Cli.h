@@ -21,6 +21,11 @@ struct Options {
     std::optional<std::string> handshake;  // --handshake
     bool showTime = false;                 // --show-time
     std::optional<std::string> log;        // --log: the production record
+    // The production journal: --journal, --station, --reuse-serial, --void-failed.
+    std::optional<std::string> journal;
+    std::optional<std::string> station;
+    bool reuseSerial = false;
+    bool voidFailed = false;
 };
 
 // A progress bar on the error stream for the long streams, drawn only on a terminal: redrawn only when
@@ -99,6 +104,7 @@ void registerWriterCommands(std::vector<CommandSpec>& commands);     // detect
 void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer operations
 void registerReadCommands(std::vector<CommandSpec>& commands);       // read, download
 void registerEmulateCommands(std::vector<CommandSpec>& commands);    // emulate
+void registerJournalCommands(std::vector<CommandSpec>& commands);    // journal
 
 // Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
 int applyConfigOption(Context& ctx, const std::string& file);

@@ -21,6 +21,7 @@
 #include "app/ConfigCommands.h"
 #include "app/DataCommands.h"
 #include "app/DeviceCommands.h"
+#include "app/JournalCommands.h"
 #include "app/OptionCommands.h"
 #include "app/PortCommands.h"
 #include "app/QtpCommands.h"
@@ -49,6 +50,8 @@ namespace qzr::gui {
 
 namespace {
 const char* const kProductionLogKey = "productionLog";
+const char* const kJournalKey = "productionJournal";
+const char* const kVoidFailedKey = "voidFailedNumbers";
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserInterface* ui)
@@ -88,6 +91,10 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     refreshDeviceCommands();
     actions_.FileSaveAsItem->setEnabled(false);
     st_.operation.productionLogPath = userSettings().value(kProductionLogKey).toString().toStdString();
+    st_.journal.enabled = true;
+    st_.journal.askReuse = true;
+    st_.journal.path = userSettings().value(kJournalKey).toString().toStdString();
+    st_.journal.voidFailed = userSettings().value(kVoidFailedKey, false).toBool();
     installOwnCommands();
     installProjectCommands(*this);
     installWriterCommands(*this);
@@ -302,6 +309,8 @@ void TMainForm::LoadQTPFile1Click() {
 
 void TMainForm::productionLogChanged() {
     userSettings().setValue(kProductionLogKey, qs(st_.operation.productionLogPath));
+    userSettings().setValue(kJournalKey, qs(st_.journal.path));
+    userSettings().setValue(kVoidFailedKey, st_.journal.voidFailed);
     refreshStatus();
 }
 
@@ -342,6 +351,7 @@ void TMainForm::refreshLabels() {
     labels_["Label1"]->setText(qs(serialModeLabel(st_.serial)));
     labels_["Label19"]->setText(qs(qtpFileLabel(st_.serial)));
     labels_["stSerialNo"]->setText(qs(st_.serial.serialNoText));
+    labels_["lbLotCounts"]->setText(qs(lotCountsText(st_)));
     labels_["Label13"]->setText(qs(st_.serial.passCountText));
 }
 
@@ -387,6 +397,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     st_.info = InfoSheetTexts{};
     FirstShow(st_);
+    journalAtStart(st_);  // tells once of chips a stopped program left unfinished
     // The program memory view at the top left, the other windows of the start beside it, one under another.
     if (programView_) {
         QWidget* program = programView_->parentWidget();

@@ -331,6 +331,9 @@ void TMainForm::buildPanel() {
     sn->addWidget(value("Label19", serial), 1, 1);
     sn->addWidget(label("lbSerialNoCaption", "No. (HEX):", serial), 2, 0);
     sn->addWidget(value("stSerialNo", serial), 2, 1);
+    sn->addWidget(value("lbLotCounts", serial,
+                        "Passed / failed / interrupted chips of this lot in the production journal"),
+                  2, 2);
     column->addWidget(serial);
 
     auto* pass = new QGroupBox("Pass Count :", panel);
