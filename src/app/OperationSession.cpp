@@ -61,6 +61,11 @@ RunOutcome OperationSession::lastOutcome() const {
     return outcome_;
 }
 
+bool OperationSession::lastLineFault() const {
+    std::lock_guard lock(mutex_);
+    return lineFault_;
+}
+
 std::string OperationSession::recordFailure() const {
     std::lock_guard lock(mutex_);
     return outcome_ == RunOutcome::NotRecorded ? recordFailure_ : std::string();
@@ -99,10 +104,12 @@ void OperationSession::launch() {
         std::exception_ptr error;
         std::string recordFailure;
         bool continueWithheld = false;
+        bool lineFault = false;
         auto runEngine = [&](OperationEngine& engine) {
             outcome = engine.run();
             recordFailure = engine.recordFailure();
             continueWithheld = engine.continueWithheld();
+            lineFault = engine.lineFault();
         };
         try {
             if (link_) {
@@ -115,12 +122,18 @@ void OperationSession::launch() {
         } catch (const ECommError&) {
             // The serial component itself failed: the waiting thread reports it; the dialog can be closed.
             error = std::current_exception();
+            lineFault = true;
+            view_.setExitEnabled(true);
+        } catch (...) {
+            // Nothing else may end the process from a worker: the waiting thread reports it too.
+            error = std::current_exception();
             view_.setExitEnabled(true);
         }
         if (runPassed(outcome)) repeatCount_ = 0;
         {
             std::lock_guard lock(mutex_);
             outcome_ = outcome;
+            lineFault_ = lineFault;
             error_ = error;
             recordFailure_ = recordFailure;
             continueWithheld_ = continueWithheld;

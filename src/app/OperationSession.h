@@ -40,8 +40,11 @@ class OperationSession {
     void timerTick();
     // The dialog closes: a running worker is stopped (no further bytes, nothing shown) and joined.
     void stop();
+    // Raises the stop request of the running worker without waiting for it (from any thread: an interrupt
+    // of the command-line program); the run ends within one exchange and wait() returns.
+    void requestStop() { stop_ = true; }
     // Blocks until the current run has ended. An error of the serial component that ended the run
-    // (ECommError) is thrown here, on the waiting thread.
+    // (ECommError), or any other exception of the worker, is thrown here, on the waiting thread.
     void wait();
     // The same error for a front end that does not wait (the GUI, when the worker has finished): taken
     // once, null when there is none.
@@ -50,6 +53,8 @@ class OperationSession {
     bool running() const { return running_.load(); }
     // Outcome of the last run that ended (Failed before any).
     RunOutcome lastOutcome() const;
+    // The last run that ended failed for a fault of the line (OperationEngine::lineFault).
+    bool lastLineFault() const;
     // Set to 0 by every successful run, increased by every timer tick.
     int repeatCount() const { return repeatCount_.load(); }
 
@@ -79,6 +84,7 @@ class OperationSession {
     std::atomic<int> repeatCount_{0};
     mutable std::mutex mutex_;
     RunOutcome outcome_ = RunOutcome::Failed;
+    bool lineFault_ = false;
     std::string recordFailure_;
     bool continueWithheld_ = false;
     std::exception_ptr error_;

@@ -26,7 +26,7 @@ struct ProductionRecord {
     std::string optionValue;     // "Option value", e.g. "2A 55 00 00"
     std::string serialNumber;    // hex digits, most significant byte first; empty when the run placed none
     std::string qtpFile;         // the QTP file the number came from, empty when none
-    std::string result;          // "pass", "fail" or "stopped"
+    std::string result;          // "pass", "fail" or "interrupted" (a stop request ended the run)
     std::string failure;         // the failing step's text when the run failed, else empty
     long long durationMs = 0;    // the run's duration
     std::string passCount;       // the pass count after the run
