@@ -62,6 +62,11 @@ class OperationEngine {
     const std::string& recordFailure() const { return recordFailure_; }
     bool continueWithheld() const { return heldContinue_; }
 
+    // The last run failed for a fault of the line rather than of the chip: the writer did not answer in
+    // time (or held CTS off), the adapter board reported an error, or the production log could not be
+    // prepared or could not take the chip's line. The next chip would meet the same fault.
+    bool lineFault() const { return lineFault_; }
+
   private:
     struct StreamTexts;
     enum class Precheck { Failed, Simulated, Go };
@@ -133,6 +138,7 @@ class OperationEngine {
     bool heldExit_ = false;
     bool heldTimer_ = false;
     std::string recordFailure_;
+    bool lineFault_ = false;
 };
 
 }  // namespace qzr

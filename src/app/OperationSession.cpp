@@ -36,8 +36,17 @@ void OperationSession::timerTick() {
 }
 
 void OperationSession::stop() {
-    if (job_) job_->requestStop();
+    {
+        std::lock_guard lock(mutex_);
+        if (job_) job_->requestStop();
+    }
     join();
+}
+
+void OperationSession::requestStop() {
+    std::lock_guard lock(mutex_);
+    interrupted_ = true;
+    if (job_) job_->requestStop();
 }
 
 void OperationSession::wait() {
@@ -57,6 +66,11 @@ std::exception_ptr OperationSession::takeError() {
 RunOutcome OperationSession::lastOutcome() const {
     std::lock_guard lock(mutex_);
     return outcome_;
+}
+
+bool OperationSession::lastLineFault() const {
+    std::lock_guard lock(mutex_);
+    return lineFault_;
 }
 
 std::string OperationSession::recordFailure() const {
@@ -86,16 +100,18 @@ void OperationSession::launch() {
         error_ = nullptr;
     }
     if (!link_) insertFreshChipForRun(st_.link, st_.device);  // the virtual writer's operator swaps the chip
-    job_ = std::make_unique<WriterJob>(st_, JobScope::Project,
+    auto job = std::make_unique<WriterJob>(st_, JobScope::Project,
                                        [this](MainState& st, const std::atomic<bool>& stop) {
                                            RunOutcome outcome = RunOutcome::Failed;
                                            std::exception_ptr error;
                                            std::string recordFailure;
                                            bool continueWithheld = false;
+                                           bool lineFault = false;
                                            auto runEngine = [&](OperationEngine& engine) {
                                                outcome = engine.run();
                                                recordFailure = engine.recordFailure();
                                                continueWithheld = engine.continueWithheld();
+                                               lineFault = engine.lineFault();
                                            };
                                            try {
                                                if (link_) {
@@ -109,12 +125,19 @@ void OperationSession::launch() {
                                                // The serial component itself failed: the waiting thread
                                                // reports it; the dialog can be closed.
                                                error = std::current_exception();
+                                               lineFault = true;
+                                               view_.setExitEnabled(true);
+                                           } catch (...) {
+                                               // Nothing else may end the process from a worker: the
+                                               // waiting thread reports it too.
+                                               error = std::current_exception();
                                                view_.setExitEnabled(true);
                                            }
                                            if (runPassed(outcome)) repeatCount_ = 0;
                                            {
                                                std::lock_guard lock(mutex_);
                                                outcome_ = outcome;
+                                               lineFault_ = lineFault;
                                                error_ = error;
                                                recordFailure_ = recordFailure;
                                                continueWithheld_ = continueWithheld;
@@ -125,12 +148,18 @@ void OperationSession::launch() {
                                            }
                                            running_ = false;
                                        });
+    {
+        std::lock_guard lock(mutex_);
+        job_ = std::move(job);
+        if (interrupted_) job_->requestStop();
+    }
     job_->start();
 }
 
 void OperationSession::join() {
     if (!job_) return;
     job_->finish(st_);
+    std::lock_guard lock(mutex_);
     job_.reset();
 }
 
