@@ -66,11 +66,6 @@ std::string checkOptions(const Options& options, std::string& device) {
     for (const std::string& port : options.ports) {
         if (!deviceNamed(port).empty()) return "-p " + port + ": -p is the port; choose the device with -d";
     }
-    if (options.ports.size() > 1) {
-        // Gang operation (one socket per -p) is not served by this program yet.
-        return "-p is given " + std::to_string(options.ports.size()) +
-               " times: several sockets (a gang) are not supported yet; give one -p";
-    }
     if (!options.device) return {};
     device = deviceNamed(*options.device);
     if (device.empty()) return "Unknown device: " + *options.device;
@@ -110,7 +105,10 @@ const char* helpText() {
            "                         built-in emulated writer) or \"virtual:new-chip\" (the same with a "
            "fresh\n"
            "                         blank chip for every run); without it the port of the configuration\n"
-           "                         file stands, else Com1\n"
+           "                         file stands, else Com1. Up to 8 times: each port is a socket of a "
+           "gang,\n"
+           "                         every writer operation and run act on all at once, each socket's lines\n"
+           "                         start with \"[K] \" (K = 1 for the first -p)\n"
            "      --log FILE         append one CSV line per chip that a writer operation reached\n"
            "                         (production record)\n"
            "      --journal PATH     the production journal (default: qzr-journal.db beside the -c file,\n"
@@ -212,9 +210,17 @@ int runCommands(const Options& options, std::vector<Command>& commands, const St
     st.firstShowDone = true;  // a load from the command line happens after start-up
     UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui,
                  *st.views);  // start-up without "Default.cfg": the option display and checksums
-    Context ctx{
-        st,         options, text, err, streams.out, streams.terminal, streams.inputFd, streams.inputTerminal,
-        &interrupts};
+    Context ctx{st,
+                options,
+                text,
+                err,
+                streams.out,
+                streams.terminal,
+                streams.inputFd,
+                streams.inputTerminal,
+                &interrupts,
+                0,
+                {}};
 
     if (options.device) selectDevice(st, device);
     if (options.config) {

@@ -2,12 +2,17 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/MainState.h"
 #include "core/common/UserInterface.h"
+
+namespace qzr {
+class GangRun;
+}
 
 namespace qzr::cli {
 
@@ -19,8 +24,8 @@ struct Options {
     std::optional<std::string> config;  // -c
     std::optional<std::string> load;    // -l
     bool yes = false;                   // -y
-    // -p, in the order given; without one the port of -c / -l stands, else Com1. Each port is a socket of
-    // a gang; one socket is served so far.
+    // -p, in the order given; without one the port of -c / -l stands, else Com1. With more than one, each
+    // port is a socket of a gang (socket 1 the first).
     std::vector<std::string> ports;
     std::optional<std::string> handshake;  // --handshake
     bool showTime = false;                 // --show-time
@@ -80,7 +85,14 @@ struct Context {
     bool inputTerminal = false;
     Interrupts* interrupts = nullptr;
     int chips = 0;  // chips that a writer operation has taken on so far (their numbers)
+    // The gang of the -p sockets (several -p), made by the first writer operation; its ports stay open
+    // from command to command.
+    std::shared_ptr<GangRun> gang;
 };
+
+// Several -p: the writer operation (`run`: chip after chip, COUNT chips) on every socket at once.
+int runGangOperation(Context& ctx, OperationType type);
+int runGangChips(Context& ctx, OperationType type, int count);
 
 // The words of the command line after the options were taken out.
 class ArgStream {

@@ -151,6 +151,7 @@ void printChipJson(Context& ctx, OperationType type, int chip, const ChipResult&
 }
 
 int runOperation(Context& ctx, OperationType type) {
+    if (ctx.options.ports.size() > 1) return runGangOperation(ctx, type);
     if (!dispatchOperation(ctx.st, type)) return kExitFailed;  // refused, or aborted at the question
     const ChipResult c = runChip(ctx, type);
     if (!c.ran) return kExitFailed;
@@ -168,6 +169,7 @@ std::string seconds(long long ms) {
 
 // run OPERATION [COUNT]: chip after chip with the operator.
 int runChips(Context& ctx, OperationType type, int count) {
+    if (ctx.options.ports.size() > 1) return runGangChips(ctx, type, count);
     MainState& st = ctx.st;
     // Asked once, as the window asks before its first run; the next chips are its Continue.
     if (!dispatchOperation(st, type)) return kExitFailed;
