@@ -352,6 +352,11 @@ void GangRun::record(SocketState& s, const MainState& st) {
     }
 }
 
+std::string GangRun::serial(int socket) const {
+    if (socket < 1 || socket > socketCount()) return {};
+    return sockets_[static_cast<std::size_t>(socket - 1)]->chip.serial;  // not written by the workers
+}
+
 bool GangRun::roundEnded() const {
     std::lock_guard lock(jobsMutex_);
     for (const auto& s : sockets_)

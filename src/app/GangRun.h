@@ -91,6 +91,9 @@ class GangRun {
     // on. false when no socket started: the reason is in the round's error (journal), or the round is empty
     // (every socket off, the QTP list used up); finishRound() then returns at once.
     bool startRound();
+    // The serial number the socket's chip of the current round takes, as the display shows it (empty when
+    // none); set by startRound().
+    std::string serial(int socket) const;
     // Every socket's run of the round has ended.
     bool roundEnded() const;
     // Raises the stop request of every socket of the round (any thread); a round started after it stops at
