@@ -220,7 +220,7 @@ TEST_F(ProductionLogTest, SerialNumbersFromAQtpFileNameTheFile) {
     EXPECT_NE(lines[1].find(",A7," + qtp + ",pass,,"), std::string::npos) << lines[1];
 }
 
-TEST_F(ProductionLogTest, AStopAfterTheChipWasReachedIsRecordedAsStopped) {
+TEST_F(ProductionLogTest, AStopAfterTheChipWasReachedIsRecordedAsInterrupted) {
     std::atomic<bool> stop{false};
     InjectLink link(box);
     link.stop = &stop;
@@ -230,7 +230,7 @@ TEST_F(ProductionLogTest, AStopAfterTheChipWasReachedIsRecordedAsStopped) {
     EXPECT_EQ(OperationEngine(st, link, clock, v, &stop).run(), RunOutcome::Stopped);
     const std::vector<std::string> lines = logLines(log);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[1].find(",stopped,,"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(",interrupted,,"), std::string::npos) << lines[1];
 }
 
 TEST_F(ProductionLogTest, ALogThatCannotBeWrittenStopsTheRunBeforeTheWriter) {
