@@ -10,6 +10,7 @@
 #include "core/device/DeviceCatalogue.h"
 #include "core/image/MemoryImage.h"
 #include "core/info_sheet/InfoSheetTexts.h"
+#include "core/journal/JournalState.h"
 #include "core/operations/OperationState.h"
 #include "core/options/OptionState.h"
 #include "core/serial_number/SerialNumberState.h"
@@ -62,6 +63,7 @@ struct MainState {
     Settings settings;
     LinkState link;
     SerialNumberState serial;
+    JournalState journal;  // the production journal
     EngineeringPanel panel;
     FillParameters fill;
 

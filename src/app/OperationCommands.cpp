@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "app/JournalCommands.h"
 #include "app/MainState.h"
 #include "core/serial_number/SerialNumber.h"
 #include "core/writer/WriterDetect.h"
@@ -84,13 +85,16 @@ bool dispatchOperation(MainState& st, OperationType type) {
         case OperationType::ProgramData:
         case OperationType::AutoProgram:
         case OperationType::AutoProgramNoBlankCheck:
-            return CheckResetAddr(st);
+            if (!CheckResetAddr(st)) return false;
+            break;
         case OperationType::OverWrite:
             SerialModeOff(st.serial, *st.views, false);
-            return true;
+            break;
         default:
-            return true;
+            break;
     }
+    // The journal is opened (and the number moved past the lot's numbers) before the dialog opens.
+    return prepareJournal(st);
 }
 
 bool WriterFunction(MainState& st, const std::function<void()>& showProgressDialog) {

@@ -25,8 +25,9 @@ std::string operationRefusal(const MainState& st, OperationType type);
 
 // A command handler's part before WriterFunction: refuses what operationRefusal names (shown as an error),
 // stores the operation type, asks the reset-address question for Program Memory and both auto-programs,
-// and for Force Write switches serial-number mode off first. Returns false when the operation was refused
-// or the user aborted (no dialog is opened then).
+// and for Force Write switches serial-number mode off first; then prepares the production journal
+// (prepareJournal). Returns false when the operation was refused, the user aborted or the journal cannot be
+// used (no dialog is opened then).
 bool dispatchOperation(MainState& st, OperationType type);
 
 // WriterFunction: makes sure the port is usable (a port whose opening failed, or that was never opened, is

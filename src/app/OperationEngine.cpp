@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "app/JournalCommands.h"
 #include "app/MainState.h"
 #include "app/OperationCommands.h"
 #include "app/StateHeader.h"
@@ -12,6 +13,7 @@
 #include "core/options/IdCode.h"
 #include "core/options/Options.h"
 #include "core/serial_number/PassCounter.h"
+#include "core/serial_number/QtpFile.h"
 #include "core/serial_number/SerialNumber.h"
 
 namespace qzr {
@@ -171,9 +173,9 @@ RunOutcome OperationEngine::run() {
         outcome = runSteps();
     } catch (const ECommError& e) {
         // The serial component failed: the chip's line says so, and the error goes on to the front end.
-        if (recording_ && !stopped()) {
+        if (recording_) {
             failureText_ = storedText(e.what());
-            record(RunOutcome::Failed);
+            record(stopped() ? RunOutcome::Stopped : RunOutcome::Failed);
         }
         throw;
     }
@@ -182,14 +184,24 @@ RunOutcome OperationEngine::run() {
 
 RunOutcome OperationEngine::record(RunOutcome outcome) {
     ProductionRecord r = record_;
-    r.time = isoLocalTime(std::time(nullptr));
     r.passCount = st_.serial.passCountText;
-    r.result = outcome == RunOutcome::Stopped ? "interrupted" : runPassed(outcome) ? "pass" : "fail";
+    const ChipOutcome chip = outcome == RunOutcome::Stopped ? ChipOutcome::Interrupted
+                             : runPassed(outcome)           ? ChipOutcome::Pass
+                                                            : ChipOutcome::Fail;
+    r.result = outcomeName(chip);
     if (outcome == RunOutcome::Failed) r.failure = displayText(failureText_);
     r.durationMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_)
             .count();
-    const std::string error = appendProductionLog(st_.operation.productionLogPath, productionLogLine(r));
+    // The journal first: it decides which numbers are used again; the log line is written from the same
+    // record.
+    std::string error;
+    if (journal_ && chipId_ != 0) {
+        error = journal_->finish(chipId_, chip, r.failure, r.durationMs, r.passCount);
+        chipId_ = 0;
+    }
+    const std::string& log = st_.operation.productionLogPath;
+    if (error.empty() && !log.empty()) error = appendProductionLog(log, productionLogLine(r));
     if (outcome == RunOutcome::Stopped || stopped()) return RunOutcome::Stopped;
     if (error.empty()) {
         if (heldTimer_) view_.setRepeatTimer(true);
@@ -301,6 +313,16 @@ OperationEngine::Precheck OperationEngine::prechecks() {
             return Precheck::Failed;
         }
     }
+    journal_.reset();
+    chipId_ = 0;
+    if (journalWanted(st_)) {
+        if (const std::string error = openJournal(st_); !error.empty()) {
+            lineFault_ = true;
+            failShown(ViewLine::Data, storedText(error), false);
+            return Precheck::Failed;
+        }
+        journal_ = st_.journal.open;
+    }
 
     runStart_ = ticks();
     if (stopped()) return Precheck::Failed;
@@ -312,17 +334,67 @@ OperationEngine::Precheck OperationEngine::prechecks() {
         return Precheck::Failed;
     }
     // From here on the run reaches the chip: it is recorded.
-    recording_ = !log.empty();
-    if (recording_) {
+    if (!log.empty() || journal_) {
         // What goes to this chip, before the completion moves on to the next number.
         record_ = projectRecord(st_.deviceListText, st_.dataFileName, st_.options, st_.serial, st_.link);
+        record_.time = isoLocalTime(std::time(nullptr));
         record_.operation = displayText(operationTitle(st_.operation.operationType));
         if (sn.serialMode && plan_.isAuto) {
             record_.serialNumber = serialNumberHex(sn);
             if (sn.qtpFileOpen) record_.qtpFile = sn.qtpFilePath;
         }
+        if (journal_ && !reserveChip()) return Precheck::Failed;
+        recording_ = true;
     }
     return Precheck::Go;
+}
+
+bool OperationEngine::reserveChip() {
+    SerialNumberState& sn = st_.serial;
+    ChipRecord chip;
+    chip.station = stationName(st_);
+    chip.process = currentProcess();
+    chip.port = st_.link.portName;
+    chip.logPath = st_.operation.productionLogPath;
+    chip.record = record_;
+    // The runs that put the number on the chip take it from the journal.
+    const bool numbered =
+        sn.serialMode && (plan_.isAuto || (sn.target == SerialTarget::Eeprom && plan_.doProgramEeprom));
+    const std::optional<Lot> lot = numbered ? currentLot(st_) : std::nullopt;
+    bool usedUp = false;
+    const NumberRequest request{lot ? currentNumber(st_) : 0, st_.journal.voidFailed,
+                                st_.journal.reuseSerial};
+    const std::string error = journal_->reserve(lot ? &*lot : nullptr, request, chip,
+                                                [&](uint64_t number) -> std::optional<std::string> {
+                                                    if (!placeNumber(st_, *lot, number)) {
+                                                        usedUp = true;
+                                                        return std::nullopt;
+                                                    }
+                                                    return serialNumberHex(sn);
+                                                });
+    if (!error.empty()) {
+        lineFault_ = true;  // the journal cannot take the chip
+        failShown(ViewLine::Data, storedText(error), false);
+        return false;
+    }
+    if (usedUp) {
+        // Every record of the QTP list is in the journal.
+        if (sn.qtpFileOpen || lot->kind == LotKind::Qtp) {
+            EndQtpProgramming(sn, st_.operation.qtpSimulation, *st_.views);
+            show(ViewLine::Qtp, "QTP programming finished!");
+            finish(false);
+        } else {
+            failShown(ViewLine::Data,
+                      sn.target == SerialTarget::Eeprom ? "Serial no located beyond EEPROM memory size"
+                                                        : "Serial no located beyond program memory size",
+                      false);
+        }
+        return false;
+    }
+    chipId_ = chip.id;
+    record_.serialNumber = chip.record.serialNumber;
+    if (numbered && sn.qtpFileOpen) record_.qtpFile = sn.qtpFilePath;
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "core/journal/ProductionJournal.h"
 #include "core/operations/OperationPlan.h"
 #include "core/operations/OperationView.h"
 #include "core/operations/ProductionLog.h"
@@ -45,6 +47,11 @@ class OperationEngine {
     // With a production log set (OperationState::productionLogPath), a run that reached the chip (the writer
     // identified itself) adds the chip's line to the log and flushes it to disk before it enables Continue,
     // Exit or the repeat timer; a log that cannot take lines stops the run before the writer is addressed.
+    // While writer runs are recorded in the production journal (journalWanted), the chip is reserved in it
+    // once the writer has identified itself and before the first byte goes to the chip, with its number when
+    // the run programs one (the journal chooses it: a number the lot holds is skipped); its outcome is on
+    // disk before Continue, Exit or the repeat timer are enabled. A journal that cannot be opened or written
+    // stops the run before the chip is touched.
     RunOutcome run();
 
     // The plan of the last run.
@@ -78,8 +85,11 @@ class OperationEngine {
     RunOutcome complete();
     RunOutcome runSteps();
     void reportReads();
-    // Adds the chip's line to the production log, then enables what finish() held back.
+    // Records the chip's outcome in the journal and adds its line to the production log, then enables what
+    // finish() held back.
     RunOutcome record(RunOutcome outcome);
+    // Reserves the chip (and its number) in the journal; false when the run must not go on (shown).
+    bool reserveChip();
 
     Precheck prechecks();
     bool streamTransfer(int count, ViewLine line, ViewLine progressLine, const StreamTexts& texts);
@@ -118,7 +128,9 @@ class OperationEngine {
     int stepStart_ = 0;
 
     // The production record of this run.
-    bool recording_ = false;  // the log is set and the run reached the chip
+    bool recording_ = false;  // the log or the journal is in use and the run reached the chip
+    std::shared_ptr<ProductionJournal> journal_;  // the journal of this run, null when none
+    long long chipId_ = 0;                        // the chip's reservation, 0 when none
     std::chrono::steady_clock::time_point started_;
     std::string failureText_;  // the failing step's text, as stored
     ProductionRecord record_;  // the fields known when the writer has identified itself

@@ -3,16 +3,10 @@
 #include <utility>
 
 #include "app/MainState.h"
-#include "core/operations/WorkerThread.h"
 #include "core/writer/CommLink.h"
 #include "core/writer/FreshChip.h"
 
 namespace qzr {
-
-namespace {
-// Stands in for the shell's view hooks while a worker runs.
-ViewHooks quietViews;
-}  // namespace
 
 OperationSession::OperationSession(MainState& st, OperationView& view) : st_(st), view_(view) {}
 
@@ -42,13 +36,17 @@ void OperationSession::timerTick() {
 }
 
 void OperationSession::stop() {
-    stop_ = true;
+    if (job_) job_->requestStop();
     join();
 }
 
 void OperationSession::wait() {
     join();
     if (std::exception_ptr e = takeError()) std::rethrow_exception(e);
+}
+
+void OperationSession::collect() {
+    join();
 }
 
 std::exception_ptr OperationSession::takeError() {
@@ -64,6 +62,11 @@ RunOutcome OperationSession::lastOutcome() const {
 bool OperationSession::lastLineFault() const {
     std::lock_guard lock(mutex_);
     return lineFault_;
+}
+
+void OperationSession::requestStop() {
+    std::lock_guard lock(jobMutex_);
+    if (job_) job_->requestStop();
 }
 
 std::string OperationSession::recordFailure() const {
@@ -87,71 +90,70 @@ void OperationSession::acknowledgeRecordFailure() {
 
 void OperationSession::launch() {
     join();
-    stop_ = false;
     running_ = true;
     {
         std::lock_guard lock(mutex_);
         error_ = nullptr;
     }
     if (!link_) insertFreshChipForRun(st_.link, st_.device);  // the virtual writer's operator swaps the chip
-    if (!savedViews_) {
-        savedViews_ = st_.views;
-        st_.views = &quietViews;
-    }
-    worker_ = std::thread([this] {
-        prepareWriterThread();
-        RunOutcome outcome = RunOutcome::Failed;
-        std::exception_ptr error;
-        std::string recordFailure;
-        bool continueWithheld = false;
-        bool lineFault = false;
-        auto runEngine = [&](OperationEngine& engine) {
-            outcome = engine.run();
-            recordFailure = engine.recordFailure();
-            continueWithheld = engine.continueWithheld();
-            lineFault = engine.lineFault();
-        };
-        try {
-            if (link_) {
-                OperationEngine engine(st_, *link_, *clock_, view_, &stop_);
-                runEngine(engine);
-            } else {
-                OperationEngine engine(st_, view_, &stop_);
-                runEngine(engine);
+    std::unique_ptr<WriterJob> job = std::make_unique<WriterJob>(
+        st_, JobScope::Project, [this](MainState& st, const std::atomic<bool>& stop) {
+            RunOutcome outcome = RunOutcome::Failed;
+            std::exception_ptr error;
+            std::string recordFailure;
+            bool continueWithheld = false;
+            bool lineFault = false;
+            auto runEngine = [&](OperationEngine& engine) {
+                outcome = engine.run();
+                recordFailure = engine.recordFailure();
+                continueWithheld = engine.continueWithheld();
+                lineFault = engine.lineFault();
+            };
+            try {
+                if (link_) {
+                    OperationEngine engine(st, *link_, *clock_, view_, &stop);
+                    runEngine(engine);
+                } else {
+                    OperationEngine engine(st, view_, &stop);
+                    runEngine(engine);
+                }
+            } catch (const ECommError&) {
+                // The serial component itself failed: the waiting thread
+                // reports it; the dialog can be closed.
+                error = std::current_exception();
+                lineFault = true;
+                view_.setExitEnabled(true);
+            } catch (...) {
+                // Nothing else may end the process from a worker: the
+                // waiting thread reports it too.
+                error = std::current_exception();
+                view_.setExitEnabled(true);
             }
-        } catch (const ECommError&) {
-            // The serial component itself failed: the waiting thread reports it; the dialog can be closed.
-            error = std::current_exception();
-            lineFault = true;
-            view_.setExitEnabled(true);
-        } catch (...) {
-            // Nothing else may end the process from a worker: the waiting thread reports it too.
-            error = std::current_exception();
-            view_.setExitEnabled(true);
-        }
-        if (runPassed(outcome)) repeatCount_ = 0;
-        {
-            std::lock_guard lock(mutex_);
-            outcome_ = outcome;
-            lineFault_ = lineFault;
-            error_ = error;
-            recordFailure_ = recordFailure;
-            continueWithheld_ = continueWithheld;
-        }
-        if (outcome != RunOutcome::Stopped) {
-            view_.stateChanged();
-            if (onFinished) onFinished(outcome);
-        }
-        running_ = false;
-    });
+            if (runPassed(outcome)) repeatCount_ = 0;
+            {
+                std::lock_guard lock(mutex_);
+                outcome_ = outcome;
+                lineFault_ = lineFault;
+                error_ = error;
+                recordFailure_ = recordFailure;
+                continueWithheld_ = continueWithheld;
+            }
+            if (outcome != RunOutcome::Stopped) {
+                view_.stateChanged();
+                if (onFinished) onFinished(outcome);
+            }
+            running_ = false;
+        });
+    job->start();
+    std::lock_guard lock(jobMutex_);
+    job_ = std::move(job);
 }
 
 void OperationSession::join() {
-    if (worker_.joinable()) worker_.join();
-    if (savedViews_) {
-        st_.views = savedViews_;
-        savedViews_ = nullptr;
-    }
+    if (!job_) return;
+    job_->finish(st_);
+    std::lock_guard lock(jobMutex_);
+    job_.reset();
 }
 
 }  // namespace qzr

@@ -3,10 +3,11 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 #include "app/OperationEngine.h"
+#include "app/WriterJob.h"
 #include "core/operations/OperationView.h"
 
 namespace qzr {
@@ -14,15 +15,15 @@ namespace qzr {
 struct MainState;
 class CommLink;
 class Clock;
-class ViewHooks;
 
 // The progress dialog's life as core logic: it starts the engine on a worker thread when shown, restarts
-// it on Continue and on the repeat timer, and stops it when closed. At most one worker exists.
+// it on Continue and on the repeat timer, and stops it when closed. At most one worker exists per session;
+// sessions on different ports run side by side.
 //
-// While a worker runs, and until the session is stopped or waited for, the state's view hooks are
-// silenced (the worker must not touch the windows); afterOperationDialog refreshes them when the dialog
-// has closed, and OperationView::stateChanged tells the front end when a run changed the main window's
-// state (pass count, serial number).
+// Every run is a writer job (WriterJob.h): the engine works on a snapshot of the state taken when the run
+// starts, and the run's result (pass count, serial number, image, link) is applied to the state on the
+// owner's thread by collect(), wait(), stop() or the next start, with the refreshes it asked for.
+// OperationView::stateChanged tells the front end when a run has ended.
 class OperationSession {
   public:
     OperationSession(MainState& st, OperationView& view);
@@ -38,14 +39,19 @@ class OperationSession {
     void continueClicked();
     // The repeat timer: the repeat count goes up, the timer is disabled, and the run restarts.
     void timerTick();
-    // The dialog closes: a running worker is stopped (no further bytes, nothing shown) and joined.
+    // The dialog closes: a running worker is stopped (no further bytes, nothing shown) and joined; what it
+    // did is applied.
     void stop();
     // Raises the stop request of the running worker without waiting for it (from any thread: an interrupt
-    // of the command-line program); the run ends within one exchange and wait() returns.
-    void requestStop() { stop_ = true; }
-    // Blocks until the current run has ended. An error of the serial component that ended the run
-    // (ECommError), or any other exception of the worker, is thrown here, on the waiting thread.
+    // of the command-line program); the run ends within one exchange and wait() returns. Nothing when no
+    // run is in progress.
+    void requestStop();
+    // Blocks until the current run has ended and applies its result. An error of the serial component that
+    // ended the run (ECommError), or any other exception of the worker, is thrown here, on the waiting
+    // thread.
     void wait();
+    // The run has ended (stateChanged was called): its result is applied to the state now.
+    void collect();
     // The same error for a front end that does not wait (the GUI, when the worker has finished): taken
     // once, null when there is none.
     std::exception_ptr takeError();
@@ -78,8 +84,8 @@ class OperationSession {
     CommLink* link_ = nullptr;
     Clock* clock_ = nullptr;
     OperationView& view_;
-    std::thread worker_;
-    std::atomic<bool> stop_{false};
+    std::unique_ptr<WriterJob> job_;
+    std::mutex jobMutex_;  // job_ against requestStop() from another thread
     std::atomic<bool> running_{false};
     std::atomic<int> repeatCount_{0};
     mutable std::mutex mutex_;
@@ -88,7 +94,6 @@ class OperationSession {
     std::string recordFailure_;
     bool continueWithheld_ = false;
     std::exception_ptr error_;
-    ViewHooks* savedViews_ = nullptr;
 };
 
 }  // namespace qzr

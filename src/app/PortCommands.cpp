@@ -7,14 +7,15 @@
 
 namespace qzr {
 
-std::optional<LinkResult> PortChanged(MainState& st) {
+std::optional<LinkResult> PortChanged(MainState& st, const std::atomic<bool>* stop) {
     LinkState& link = st.link;
     if (link.portError || !link.Comm1 || !samePortEntry(link.portEntry, link.openEntry)) {
         CheckComPort(link, st.device, *st.ui);
         if (link.portError) return std::nullopt;
     }
-    WriterLink writer(link, st.image);
+    WriterLink writer(link, st.image, stop);
     const LinkResult r = writer.CheckWriter(st.device, *st.ui, *st.views);
+    if (r == lrStopped) return r;
     if (r == lrClass1Writer || r == lrClass2Writer || r == lrIdWriter) {
         st.ui->message("Connect OK!");
     } else if (r == lrTimeout) {
@@ -25,12 +26,12 @@ std::optional<LinkResult> PortChanged(MainState& st) {
     return r;
 }
 
-void StartupConnection(MainState& st) {
+void StartupConnection(MainState& st, const std::atomic<bool>* stop) {
     CheckComPort(st.link, st.device, *st.ui);
     if (st.link.portError) return;
-    WriterLink writer(st.link, st.image);
+    WriterLink writer(st.link, st.image, stop);
     const LinkResult r = writer.CheckWriter(st.device, *st.ui, *st.views);
-    if (r == lrClass1Writer || r == lrClass2Writer || r == lrIdWriter) return;
+    if (r == lrClass1Writer || r == lrClass2Writer || r == lrIdWriter || r == lrStopped) return;
     if (r == lrTimeout) {
         st.ui->message("Connect " + st.link.portName + " Timeout!!");
     } else {

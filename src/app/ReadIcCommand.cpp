@@ -4,6 +4,8 @@
 #include "app/PortCommands.h"
 #include "app/StateHeader.h"
 #include "core/options/Options.h"
+#include "core/writer/CommLink.h"
+#include "core/writer/WriterProtocol.h"
 
 namespace qzr {
 
@@ -12,6 +14,21 @@ ReadIcJob readIcJob(MainState& st) {
                      st.deviceListText, st.optionBytes,     st.options.readOptionBytes,
                      st.icReadDone,     headerSettings(st), *st.ui,
                      *st.views};
+}
+
+WriterJob::Work readIcWork(ReadIcView& view) {
+    return [&view](MainState& st, const std::atomic<bool>& stop) {
+        ReadIcTimer timer(st.link.tickClock());
+        WriterLink writer(st.link, st.image, &stop);
+        ReadIcJob job = readIcJob(st);
+        try {
+            ReadIcProc(job, writer, view, timer);
+        } catch (const ECommError&) {
+            timer.stop();
+            view.finished();
+            throw;
+        }
+    };
 }
 
 bool beginReadIc(MainState& st) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/WriterJob.h"
 #include "core/writer/ReadIc.h"
 
 namespace qzr {
@@ -11,6 +12,9 @@ struct MainState;
 
 // The pieces of the state a chip read looks at and fills; they stay the state's own.
 ReadIcJob readIcJob(MainState& st);
+// The read as a writer job (WriterJob.h): ReadIcProc on the job's snapshot, its timer on the snapshot's tick
+// clock; an error of the serial component still ends with the view's finished() and is thrown on.
+WriterJob::Work readIcWork(ReadIcView& view);
 // Before the read window is shown: re-opens the port when it is unusable and clears `icReadDone`. False
 // when the port is still unusable; the command then does nothing more.
 bool beginReadIc(MainState& st);

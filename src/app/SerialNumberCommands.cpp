@@ -1,5 +1,6 @@
 #include "app/SerialNumberCommands.h"
 
+#include "app/JournalCommands.h"
 #include "app/MainState.h"
 
 namespace qzr {
@@ -9,6 +10,7 @@ bool BtnOKClick(MainState& st, SerialNoFields& fields) {
         return false;
     StoreSerialNoFields(st.serial, fields);
     SerialNo2Memory(st.serial, st.options, st.optionBytes, st.device, st.image, *st.views);
+    startValueSet(st);  // the production journal may hold the number already
     st.views->enableSingleAreaCommands(false, true);
     st.views->refreshSerialIndicators();
     return true;

@@ -34,7 +34,8 @@ namespace {
 
 const char* kUsage =
     "usage: qzr-writer-cli [-d NAME] [-c FILE] [-l FILE] [-y] [-p PORT] [--handshake MODE] [--show-time] "
-    "[--log FILE] [--json] COMMAND [COMMAND ...]\n"
+    "[--log FILE] [--journal PATH] [--station NAME] [--reuse-serial] [--void-failed] [--json] COMMAND "
+    "[COMMAND ...]\n"
     "       qzr-writer-cli [-d NAME] emulate [LINK] [FAULT...]\n"
     "         FAULT: no-chip, adapter-error, class1, class2, fail-at=K, silence-after=N, wrong-reply=HH, "
     "id=TEXT\n"
@@ -112,6 +113,11 @@ const char* helpText() {
            "                         file stands, else Com1\n"
            "      --log FILE         append one CSV line per chip that a writer operation reached\n"
            "                         (production record)\n"
+           "      --journal PATH     the production journal (default: qzr-journal.db beside the -c file,\n"
+           "                         else in the working folder)\n"
+           "      --station NAME     this station's name in the journal (default: the host name)\n"
+           "      --reuse-serial     allow a start value inside numbers the journal holds for this lot\n"
+           "      --void-failed      a failed chip's number is not used again\n"
            "      --handshake MODE   Default | CTS | None\n"
            "      --show-time        show the step times and the total program time\n"
            "      --json             devices, info and detect as JSON, and one JSON object per chip; "
@@ -149,6 +155,7 @@ const char* helpText() {
            "                         \"Chips: N, passed: P, failed: F\"\n"
            "  download NAME[,NAME...]\n"
            "                         device-data download\n"
+           "  journal                print the chips of the journal in use as CSV\n"
            "  emulate [LINK] [FAULT...]\n"
            "                         serve the emulated writer on a pseudo-terminal until interrupted; "
            "FAULT:\n"
@@ -225,6 +232,11 @@ int runCommands(const Options& options, std::vector<Command>& commands, const St
     }
     st.operation.showProgramTime = options.showTime;
     if (options.log) st.operation.productionLogPath = *options.log;
+    st.journal.enabled = true;
+    st.journal.path = options.journal.value_or("");
+    st.journal.station = options.station.value_or("");
+    st.journal.reuseSerial = options.reuseSerial;
+    st.journal.voidFailed = options.voidFailed;
 
     // What only the chosen device can tell: a bad one means none runs.
     for (Command& command : commands) {
@@ -305,6 +317,10 @@ int run(const std::vector<std::string>& args, const Streams& streams) {
             ok = value(options.log) && !options.log->empty();
         } else if (a == "--json") {
             options.json = true;
+        } else if (a == "--journal" || a == "--station") {
+            ok = value(a == "--journal" ? options.journal : options.station) && !args[i].empty();
+        } else if (a == "--reuse-serial" || a == "--void-failed") {
+            (a == "--reuse-serial" ? options.reuseSerial : options.voidFailed) = true;
         } else if (a == "--help") {
             out << helpText() << std::flush;
             return kExitOk;
@@ -337,6 +353,7 @@ int run(const std::vector<std::string>& args, const Streams& streams) {
     registerReadCommands(specs);
     registerEmulateCommands(specs);
     registerEditCommands(specs);
+    registerJournalCommands(specs);
 
     // Every command is parsed before any runs: a bad one means none runs.
     std::vector<Command> commands;

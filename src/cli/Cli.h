@@ -26,6 +26,11 @@ struct Options {
     bool showTime = false;                 // --show-time
     std::optional<std::string> log;        // --log: the production record
     bool json = false;                     // --json
+    // The production journal: --journal, --station, --reuse-serial, --void-failed.
+    std::optional<std::string> journal;
+    std::optional<std::string> station;
+    bool reuseSerial = false;
+    bool voidFailed = false;
 };
 
 // The most sockets a gang has (-p given this many times at most).
@@ -126,6 +131,7 @@ void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer o
 void registerReadCommands(std::vector<CommandSpec>& commands);       // read, download
 void registerEmulateCommands(std::vector<CommandSpec>& commands);    // emulate
 void registerEditCommands(std::vector<CommandSpec>& commands);       // option, option-value, id, id-hex
+void registerJournalCommands(std::vector<CommandSpec>& commands);    // journal
 
 // Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
 int applyConfigOption(Context& ctx, const std::string& file);

@@ -1,11 +1,17 @@
 #pragma once
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "gui/common/FileChooser.h"
+#include "gui/main/MainForm.h"
 
 namespace qzr::test {
 
@@ -14,6 +20,61 @@ namespace qzr::test {
 inline QApplication& guiApp() {
     return *static_cast<QApplication*>(QCoreApplication::instance());
 }
+
+// Runs the event loop until `done` holds or ten seconds have passed; the result says which.
+inline bool waitFor(const std::function<bool()>& done) {
+    const QDeadlineTimer deadline(10000);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+// Shows the main window and lets the writer check of its start end (its result applied).
+inline bool showStarted(gui::TMainForm& form) {
+    form.show();
+    return waitFor([&] { return !form.writerBusy(); });
+}
+
+// Answers the modal dialogs the way a person does, from inside their real exec() loops: a timer running in
+// the dialog's loop finds the active modal dialog and runs `script` on it; a dialog the script leaves open
+// is cancelled. The answerer made last answers (an outer one is back when it goes).
+class ModalAnswers {
+  public:
+    explicit ModalAnswers(std::function<void(QDialog&)> script)
+        : script_(std::move(script)), outer_(current()) {
+        current() = this;
+        QObject::connect(&timer_, &QTimer::timeout, [this] { look(); });
+        timer_.start(5);
+    }
+    ~ModalAnswers() { current() = outer_; }
+    ModalAnswers(const ModalAnswers&) = delete;
+    ModalAnswers& operator=(const ModalAnswers&) = delete;
+
+    int shown = 0;  // dialogs answered so far (counted before the script runs)
+
+  private:
+    static ModalAnswers*& current() {
+        static ModalAnswers* answering = nullptr;
+        return answering;
+    }
+    void look() {
+        if (current() != this || answering_) return;
+        QPointer<QDialog> d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible() || !d->isActiveWindow()) return;  // as a person sees it: shown and active
+        answering_ = true;
+        ++shown;
+        script_(*d);
+        if (d && d->isVisible()) d->done(QDialog::Rejected);
+        answering_ = false;
+    }
+
+    std::function<void(QDialog&)> script_;
+    ModalAnswers* outer_;
+    QTimer timer_;
+    bool answering_ = false;
+};
 
 // Answers the file dialogs from a script (cancelled when it has run out) and keeps what they were asked.
 struct ScriptedChooser final : gui::FileChooser {

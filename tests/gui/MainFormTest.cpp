@@ -52,7 +52,9 @@ struct Started {
     void open(bool show = true) {
         form = std::make_unique<TMainForm>(nullptr, dir.path().string(), &ui);
         form->setFileChooser(&chooser);
-        if (show) form->show();
+        if (show) {
+            EXPECT_TRUE(qzr::test::showStarted(*form));
+        }
     }
     void restart() {
         form->close();
@@ -177,8 +179,23 @@ TEST(MainForm, CommandInventory) {
             EXPECT_EQ(toolbar ? a->toolTip() : a->text(), r.caption);
             EXPECT_EQ(a->shortcut().toString(), r.shortcut);
             EXPECT_EQ(a->isEnabled(), flash ? r.flash : r.otp);
+            EXPECT_TRUE(s.form->hasCommand(a));
         }
     }
+    // Every action of the window and every control with a command of its own is connected to it when the
+    // window is made (the recent files are the menu's own).
+    int actions = 0;
+    for (QAction* a : s.form->findChildren<QAction*>()) {
+        const QString name = a->objectName();
+        if (name.isEmpty() || name.startsWith("RecentFile")) continue;
+        EXPECT_TRUE(s.form->hasCommand(a)) << name.toStdString();
+        ++actions;
+    }
+    EXPECT_EQ(actions, std::size(rows) + 1);  // and Force Write
+    for (const char* name :
+         {"Label3", "QtpSim", "FlashPgmTest", "btShowTime", "PulseWidth", "EraseWidth", "btReload",
+          "gbOptions", "stOption1", "lbSecurity", "stOptionValue", "gbID", "lbID", "gbPassCount"})
+        EXPECT_TRUE(s.form->hasCommand(s.get<QObject>(name))) << name;
     EXPECT_FALSE(s.action("ForceWrite")->isVisible());
     EXPECT_EQ(s.action("FileOpen1")->toolTip(), "Open");
 }

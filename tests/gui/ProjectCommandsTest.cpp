@@ -78,13 +78,13 @@ struct Started {
         qzr::gui::setInfoSheetPrinterProbe([] { return false; });
         form = std::make_unique<TMainForm>(nullptr, dir.path().string(), &ui);
         form->setFileChooser(&chooser);
-        form->show();
+        EXPECT_TRUE(qzr::test::showStarted(*form));
         form->findChild<QComboBox*>("ComboBox2")->setCurrentText(device);
         ui.log.clear();
     }
     qzr::MainState& st() { return form->state(); }
     QString label(const char* name) const { return form->findChild<QLabel*>(name)->text(); }
-    void trigger(const char* action) { form->action(action)->trigger(); }
+    void trigger(const char* action) { form->findChild<QAction*>(action)->trigger(); }
 };
 
 TEST(ProjectCommands, FillDialogDefaultsAndItsMessagesInOrder) {
@@ -309,13 +309,13 @@ TEST(ProjectCommands, DisassemblyWindowAndItsSavedListing) {
     image.setProgramWord(0, qzr::splitWord(0x3A12));
     image.setProgramWord(1, qzr::splitWord(0x0103));
     image.setProgramWord(100, qzr::splitWord(0x1B85));
-    EXPECT_FALSE(s.form->action("FileSaveAsItem")->isEnabled());
+    EXPECT_FALSE(s.form->actions().FileSaveAsItem->isEnabled());
     s.trigger("Disassemble1");
     auto* window = s.form->findChild<QWidget*>("TDisassembleForm");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Disassembly");
     EXPECT_TRUE(s.st().disassemblyOpen);
-    ASSERT_TRUE(s.form->action("FileSaveAsItem")->isEnabled());
+    ASSERT_TRUE(s.form->actions().FileSaveAsItem->isEnabled());
     const std::string listing = qzr::disassembleProgram(s.st().device, s.st().image);
     const QString text = child<QPlainTextEdit>(*window, "Memo1")->toPlainText();
     EXPECT_TRUE(text.contains("        LDWI    012H            ;0000    3A12\n"));
@@ -338,7 +338,7 @@ TEST(ProjectCommands, DisassemblyWindowAndItsSavedListing) {
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(s.form->findChild<QWidget*>("TDisassembleForm"), nullptr);
     EXPECT_FALSE(s.st().disassemblyOpen);
-    EXPECT_FALSE(s.form->action("FileSaveAsItem")->isEnabled());
+    EXPECT_FALSE(s.form->actions().FileSaveAsItem->isEnabled());
 }
 
 QString squeezed(QString text) {

@@ -41,15 +41,7 @@ namespace {
 using qzr::gui::TfmProgramVerify;
 using qzr::gui::TMainForm;
 
-// Runs the event loop until `done` holds or ten seconds have passed; the result says which.
-bool waitFor(const std::function<bool()>& done) {
-    const QDeadlineTimer deadline(10000);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
+using qzr::test::waitFor;
 
 template <typename T>
 T* child(QObject& parent, const char* name) {
@@ -90,22 +82,8 @@ struct Chooser final : qzr::gui::FileChooser {
     }
 };
 
-// The modal dialogs are answered by `script` in place of exec().
-struct ScriptedDialogs {
-    explicit ScriptedDialogs(std::function<void(QDialog&)> script) {
-        qzr::gui::modalRunner() = [this, script](QDialog& d) {
-            ++shown;
-            d.show();
-            d.activateWindow();
-            waitFor([&] { return d.isActiveWindow(); });
-            script(d);
-            if (d.isVisible()) d.done(QDialog::Rejected);
-            return d.result();
-        };
-    }
-    ~ScriptedDialogs() { qzr::gui::modalRunner() = nullptr; }
-    int shown = 0;
-};
+// The modal dialogs run their real exec() loops; `script` answers them from inside.
+using ScriptedDialogs = qzr::test::ModalAnswers;
 
 // A started main window on the virtual writer with QZR-D10 and a program whose words are all RTWI
 // instructions (so the serial number may go anywhere), options set.
@@ -118,7 +96,7 @@ struct Window {
         qzr::test::guiApp();
         ::setenv("QZR_COM1", port, 1);
         form = std::make_unique<TMainForm>(nullptr, dir.path().string(), &ui);
-        form->show();
+        EXPECT_TRUE(qzr::test::showStarted(*form));
         form->findChild<QComboBox*>("ComboBox2")->setCurrentText(device);
         std::string bin;
         const int words = form->state().device.programWordCount();

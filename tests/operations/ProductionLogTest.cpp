@@ -1,5 +1,7 @@
 // The production record: CSV quoting, the header rules, one line per chip on disk before the dialog lets
 // the next chip start, and a log that cannot be written.
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -91,6 +93,31 @@ TEST(ProductionLog, HeaderRules) {
             EXPECT_EQ(readFile(path), *c.before) << c.name;  // not mixed
         }
     }
+}
+
+// A full disk (here: the file size limit) while a new log gets its header: the new file is removed again,
+// not left empty; a file that was there before stays.
+TEST(ProductionLog, ANewLogThatCannotTakeItsHeaderIsRemoved) {
+    TempDir dir;
+    writeFile(dir.file("there.csv"), std::string());
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string fresh = prepareProductionLog(dir.file("new.csv"));
+    const std::string appended = appendProductionLog(dir.file("new2.csv"), "a,b\r\n");
+    const std::string existing = prepareProductionLog(dir.file("there.csv"));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previousHandler);
+    EXPECT_NE(fresh.find("Cannot write the production log"), std::string::npos) << fresh;
+    EXPECT_NE(appended, "");
+    EXPECT_NE(existing, "");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.csv")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new2.csv")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("there.csv")));
+    EXPECT_EQ(std::filesystem::file_size(dir.file("there.csv")), 0u);
 }
 
 TEST(ProductionLog, UnwritableLogs) {

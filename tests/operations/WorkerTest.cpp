@@ -1,6 +1,10 @@
 // The engine on its worker thread: restart, repeat timer and stop.
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "EngineFixture.h"
 #include "app/OperationSession.h"
@@ -30,6 +34,43 @@ TEST_F(EngineTest, StopInTheDataStreamSendsNothingMore) {
 
 class SessionTest : public EngineTest {};
 
+// Counts the bytes the engine writes and lets a test thread wait (with a deadline) until a number of them
+// has gone out.
+class CountingLink final : public CommLink {
+  public:
+    explicit CountingLink(CommLink& inner) : inner_(inner) {}
+    void PurgeIn() override { inner_.PurgeIn(); }
+    void PurgeOut() override { inner_.PurgeOut(); }
+    int Write(const uint8_t* buffer, int count) override {
+        const int n = inner_.Write(buffer, count);
+        {
+            std::lock_guard lock(mutex_);
+            written_ += count;
+        }
+        changed_.notify_all();
+        return n;
+    }
+    int Read(uint8_t* buffer, int count) override { return inner_.Read(buffer, count); }
+    int InQueCount() override { return inner_.InQueCount(); }
+    bool Cts() override { return inner_.Cts(); }
+    bool WaitForInput(int timeoutMs) override { return inner_.WaitForInput(timeoutMs); }
+
+    int written() {
+        std::lock_guard lock(mutex_);
+        return written_;
+    }
+    bool waitForWritten(int n) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return written_ >= n; });
+    }
+
+  private:
+    CommLink& inner_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int written_ = 0;
+};
+
 TEST_F(SessionTest, StopEndsARunningStreamPromptlyAndLeavesNothingLocked) {
     // A real clock and a box that answers at the line rate: the 24576-byte stream of QZR-D52 takes seconds.
     useDevice("QZR-D52");
@@ -38,27 +79,19 @@ TEST_F(SessionTest, StopEndsARunningStreamPromptlyAndLeavesNothingLocked) {
     paced.Open();
     paced.insertChipFor(st.device);
     paced.setLinePacing(true);
+    CountingLink link(paced);
     st.operation.operationType = OperationType::ProgramData;
     RecordingView v;
-    OperationSession session(st, paced, realClock(), v);
+    OperationSession session(st, link, realClock(), v);
     session.start();
-    // Wait (bounded) until the stream is under way.
-    for (int i = 0; i < 500; ++i) {
-        const auto ex = paced.exchanges();
-        if (!ex.empty() && ex.back().dataBytes > 100) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    // The stream is under way (the header and some data bytes have gone out).
+    ASSERT_TRUE(link.waitForWritten(110));
     ASSERT_TRUE(session.running());
     session.stop();
     EXPECT_FALSE(session.running());
     EXPECT_EQ(session.lastOutcome(), RunOutcome::Stopped);
-    // Bytes the worker wrote just before it stopped are still on the (paced) line for a few milliseconds;
-    // once they have arrived, nothing more comes.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const int sent = paced.exchanges().back().dataBytes;
-    EXPECT_LT(sent, st.device.programByteCount);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(paced.exchanges().back().dataBytes, sent);  // the worker is gone: no further bytes
+    // The worker has been joined, so nothing more is written: the stream was cut short.
+    EXPECT_LT(link.written(), st.device.programByteCount);
     // The box and the state are usable at once: a fresh run on the same link works.
     paced.setLinePacing(false);
     paced.Close();  // the box still waits for the rest of the stream
@@ -117,26 +150,62 @@ TEST_F(SessionTest, ContinueAndTimerRestartTheOperation) {
     EXPECT_FALSE(view.model().line(ViewLine::BlankCheck).red);
 }
 
-TEST_F(SessionTest, ViewHooksAreQuietWhileTheDialogIsOpen) {
+// A run works on a snapshot of the state: the owner's state and views are untouched while the worker runs,
+// and when the run is collected its result is applied and every refresh it asked for reaches the owner's
+// views on the owner's thread (none is lost, as when they were silenced during the run).
+TEST_F(SessionTest, ARunWorksOnASnapshotAndItsResultIsAppliedWithItsRefreshes) {
     struct CountingViews : ViewHooks {
-        void refreshSerialIndicators() override { ++calls; }
-        void refreshChecksums() override { ++calls; }
-        void reloadProgramWindow() override { ++calls; }
-        int calls = 0;
+        void refreshSerialIndicators() override { calls.push_back(std::this_thread::get_id()); }
+        void refreshChecksums() override { calls.push_back(std::this_thread::get_id()); }
+        void reloadProgramWindow() override { calls.push_back(std::this_thread::get_id()); }
+        std::vector<std::thread::id> calls;
     } views;
     st.views = &views;
     loadProject();
     st.operation.operationType = OperationType::AutoProgram;
-    views.calls = 0;
+    views.calls.clear();
     {
         OperationSession session(st, box, clock, view);
         session.start();
+        // The worker does not write the owner's state: it still shows no chip while the run goes on.
+        EXPECT_EQ(st.serial.passCountText, "0");
         session.wait();
-        EXPECT_EQ(views.calls, 0);
+        EXPECT_EQ(st.serial.passCountText, "1");  // the run's result
+        EXPECT_FALSE(views.calls.empty());
+        for (const std::thread::id id : views.calls) EXPECT_EQ(id, std::this_thread::get_id());
     }
     EXPECT_EQ(st.views, &views);
     const auto events = view.events();
     EXPECT_EQ(events.back(), "state changed");
+}
+
+// The same job type runs N at once on N ports: four sessions, each on its own state and writer, program
+// their chips side by side and each counts its own chip.
+TEST_F(SessionTest, FourSessionsRunSideBySideOnFourPorts) {
+    loadProject();
+    st.operation.operationType = OperationType::AutoProgram;
+    constexpr int kPorts = 4;
+    std::vector<std::unique_ptr<MainState>> states;
+    std::vector<std::unique_ptr<VirtualWriter>> boxes;
+    std::vector<std::unique_ptr<RecordingView>> views;
+    std::vector<std::unique_ptr<OperationSession>> sessions;
+    for (int i = 0; i < kPorts; ++i) {
+        states.push_back(std::make_unique<MainState>(st));
+        states.back()->ui = MainState().ui;  // each its own (silent) user interface
+        boxes.push_back(std::make_unique<VirtualWriter>(clock));
+        boxes.back()->Open();
+        boxes.back()->insertChipFor(st.device);
+        views.push_back(std::make_unique<RecordingView>());
+        sessions.push_back(
+            std::make_unique<OperationSession>(*states.back(), *boxes.back(), clock, *views.back()));
+    }
+    for (auto& s : sessions) s->start();
+    for (int i = 0; i < kPorts; ++i) {
+        sessions[static_cast<std::size_t>(i)]->wait();
+        EXPECT_EQ(sessions[static_cast<std::size_t>(i)]->lastOutcome(), RunOutcome::Passed) << i;
+        EXPECT_EQ(states[static_cast<std::size_t>(i)]->serial.passCountText, "1") << i;
+    }
+    EXPECT_EQ(st.serial.passCountText, "0");  // the state they were copied from is not theirs
 }
 
 }  // namespace

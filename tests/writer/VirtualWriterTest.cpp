@@ -338,3 +338,23 @@ TEST(VirtualWriterHandshake, AnEepromAddressOutOfStepIsAFailure) {
 
 }  // namespace
 }  // namespace qzr
+
+namespace qzr {
+namespace {
+
+// A box that serves chip after chip for hours keeps a bounded record of the headers it received: the
+// record once grew by one entry per header, about 0.2 KiB per chip, for the life of the process.
+TEST_F(VirtualWriterTest, TheRecordOfExchangesStaysBoundedOverManyChips) {
+    const std::size_t headers = 3 * WriterBox::kExchangeRecord + 17;
+    for (std::size_t n = 0; n < headers; ++n) {
+        GetHeader(st, kAreaId, kKindRead);
+        ASSERT_EQ(writer.Read7BitData(2 * 8 + 2), lrDone) << n;
+    }
+    const auto record = box.exchanges();
+    EXPECT_GE(record.size(), WriterBox::kExchangeRecord);
+    EXPECT_LT(record.size(), 2 * WriterBox::kExchangeRecord);
+    EXPECT_EQ(record.back().area, kAreaId);
+}
+
+}  // namespace
+}  // namespace qzr

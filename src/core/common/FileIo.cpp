@@ -85,10 +85,12 @@ bool followLinks(const std::string& path, fs::path& out) {
     return false;
 }
 
-// "." + name + ".tmp" + pid + "-" + n: the pid of a temporary file of that pattern, or -1.
-long temporaryFilePid(std::string_view entry, std::string_view prefix) {
-    if (!entry.starts_with(prefix)) return -1;
-    entry.remove_prefix(prefix.size());
+// "." + name + ".tmp" + pid + "-" + n (any name): the pid of a temporary file of that pattern, or -1.
+long temporaryFilePid(std::string_view entry) {
+    if (entry.size() < 2 || entry[0] != '.') return -1;
+    const auto tmp = entry.rfind(".tmp");
+    if (tmp == std::string_view::npos || tmp < 2) return -1;
+    entry.remove_prefix(tmp + 4);
     const auto dash = entry.find('-');
     if (dash == 0 || dash == std::string_view::npos || dash + 1 == entry.size()) return -1;
     auto digits = [](std::string_view t) {
@@ -98,16 +100,18 @@ long temporaryFilePid(std::string_view entry, std::string_view prefix) {
     return std::stol(std::string(entry.substr(0, dash)));
 }
 
-// Removes the temporary files that saves to `name` in `folder` left when their process was killed.
-void removeStaleTemporaries(const fs::path& folder, const std::string& name) {
-    const std::string prefix = "." + name + ".tmp";
+// Removes the temporary files that saves into `folder` left when their process was killed (between naming
+// the complete temporary file and renaming it), whatever file they were meant to replace.
+void removeStaleTemporaries(const fs::path& folder) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string entry = it->path().filename().string();
-        const long pid = temporaryFilePid(entry, prefix);
+        const long pid = temporaryFilePid(entry);
         if (pid <= 0 || pid == static_cast<long>(::getpid())) continue;
         if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // its process still runs
+        struct stat sb {};
+        if (::lstat((folder / entry).c_str(), &sb) != 0 || !S_ISREG(sb.st_mode)) continue;
         ::unlink((folder / entry).c_str());
     }
 }
@@ -171,9 +175,11 @@ bool writeFileWhole(const std::string& path, std::span<const uint8_t> content) {
     const bool exists = ::stat(target.c_str(), &previous) == 0;
     if (exists && !S_ISREG(previous.st_mode)) return false;
     if (!exists && errno != ENOENT) return false;
+    // A file that grants nobody write permission is not replaced, whoever saves (root too).
+    if (exists && (previous.st_mode & 0222) == 0) return false;
 
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    removeStaleTemporaries(folder, target.filename().string());
+    removeStaleTemporaries(folder);
     static std::atomic<unsigned> counter{0};
     const std::string temp = temporaryFileName(target.string(), static_cast<long>(::getpid()), counter++);
     if (!writeTemporary(folder, temp, content, exists ? &previous : nullptr)) return false;

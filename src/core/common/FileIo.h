@@ -35,8 +35,9 @@ FileReadResult readFilePrefix(const std::string& path, std::size_t maxBytes, Fil
 // stays); a `path` that exists and is not a regular file (a folder, a pipe, a device) is refused. The new
 // file keeps the permissions of the file it replaces; a new file gets 0666 less the umask. The temporary
 // file is created without a name where the system allows it and named only for the rename, so a killed
-// save leaves nothing; temporary files of our own pattern that a killed process left beside `path` are
-// removed. Returns false (and leaves any existing file untouched) when something failed.
+// save leaves nothing; temporary files of our own pattern that a killed process left in the folder (for
+// any file of it) are removed. A file whose mode grants no write permission (0444) is refused, also when
+// the program runs as root. Returns false (and leaves any existing file untouched) when something failed.
 bool writeFileWhole(const std::string& path, std::span<const uint8_t> content);
 bool writeFileWhole(const std::string& path, std::string_view content);
 

@@ -87,7 +87,13 @@ int appendDurably(int fd, off_t size, const std::string& bytes) {
 // Opens the log for appending and makes sure it starts with the header (writing it into an empty file).
 // On success `size` is the file's size after that; on failure `error` says why.
 int openPrepared(const std::string& path, off_t& size, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Whether this call made the file: a new file that cannot take its header is removed again.
+    bool created = true;
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        created = false;
+        fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    }
     if (fd < 0) {
         error = cannotWrite(path, errno);
         return -1;
@@ -106,6 +112,10 @@ int openPrepared(const std::string& path, off_t& size, std::string& error) {
     if (info.st_size == 0) {
         if (const int e = appendDurably(fd, 0, header); e != 0) {
             error = cannotWrite(path, e);
+            if (created) {
+                ::unlink(path.c_str());
+                syncDirectoryOf(path);
+            }
             return -1;
         }
         syncDirectoryOf(path);
@@ -186,10 +196,32 @@ std::string productionLogHeader() {
     return csvLine(productionLogColumns());
 }
 
+namespace {
+
+std::vector<std::string> recordFields(const ProductionRecord& r) {
+    return {r.time,           r.operation,      r.device,      r.dataFile,
+            r.memoryChecksum, r.optionChecksum, r.optionValue, r.serialNumber,
+            r.qtpFile,        r.result,         r.failure,     std::to_string(r.durationMs),
+            r.passCount,      r.writer};
+}
+
+}  // namespace
+
 std::string productionLogLine(const ProductionRecord& r) {
-    return csvLine({r.time, r.operation, r.device, r.dataFile, r.memoryChecksum, r.optionChecksum,
-                    r.optionValue, r.serialNumber, r.qtpFile, r.result, r.failure,
-                    std::to_string(r.durationMs), r.passCount, r.writer});
+    return csvLine(recordFields(r));
+}
+
+std::string journalCsvHeader() {
+    std::vector<std::string> columns = productionLogColumns();
+    columns.insert(columns.end(), {"Station", "Lot", "Outcome"});
+    return csvLine(columns);
+}
+
+std::string journalCsvLine(const ChipRecord& chip) {
+    std::vector<std::string> fields = recordFields(chip.record);
+    fields[9] = outcomeName(chip.outcome);
+    fields.insert(fields.end(), {chip.station, chip.lot, outcomeName(chip.outcome)});
+    return csvLine(fields);
 }
 
 std::string isoLocalTime(std::time_t t) {

@@ -5,6 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/journal/ProductionJournal.h"
+#include "core/journal/ProductionRecord.h"
+
 namespace qzr {
 
 struct OptionState;
@@ -14,24 +17,6 @@ struct LinkState;
 // The production record: one CSV line (RFC 4180, UTF-8, CR LF line ends) per chip that a writer
 // operation reached, appended to the file named by OperationState::productionLogPath. A new file starts
 // with the header line; a file that starts with another header is refused, never mixed.
-
-// One line of the record. Texts are as the dialog shows them ("&&" shown as "&").
-struct ProductionRecord {
-    std::string time;            // local time, ISO 8601 with seconds and zone: 2026-12-08T17:05:09+01:00
-    std::string operation;       // the dialog title
-    std::string device;          // the device list's text
-    std::string dataFile;        // the data-file name, empty when none
-    std::string memoryChecksum;  // "Memory"
-    std::string optionChecksum;  // "w/OPTIONs" ("w/OPTIONs+EE" for a device with EEPROM)
-    std::string optionValue;     // "Option value", e.g. "2A 55 00 00"
-    std::string serialNumber;    // hex digits, most significant byte first; empty when the run placed none
-    std::string qtpFile;         // the QTP file the number came from, empty when none
-    std::string result;          // "pass", "fail" or "interrupted" (a stop request ended the run)
-    std::string failure;         // the failing step's text when the run failed, else empty
-    long long durationMs = 0;    // the run's duration
-    std::string passCount;       // the pass count after the run
-    std::string writer;          // the writer's identification text
-};
 
 // The fields that the state gives: device, data file, checksums, option value, pass count and writer; the
 // others stay empty.
@@ -52,6 +37,10 @@ std::string csvLine(const std::vector<std::string>& fields);
 
 std::string productionLogHeader();
 std::string productionLogLine(const ProductionRecord& record);
+
+// The journal's chips as CSV (the `journal` command): the log's columns, then Station, Lot and Outcome.
+std::string journalCsvHeader();
+std::string journalCsvLine(const ChipRecord& chip);
 
 // Local time as ISO 8601 with seconds and the zone offset ("2026-12-08T17:05:09+01:00").
 std::string isoLocalTime(std::time_t t);

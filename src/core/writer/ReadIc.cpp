@@ -64,9 +64,6 @@ namespace {
 
 using namespace read_text;
 
-// How long one wait in the program-memory stage may block before the stop flag and the timer count are
-// looked at again.
-constexpr int kWaitSliceMs = 20;
 // The pause between two looks at CTS, and after a wait for input that returned at once.
 constexpr int kPollMs = 1;
 constexpr int kIdleMs = 2;

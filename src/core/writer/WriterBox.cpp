@@ -161,6 +161,9 @@ void WriterBox::headerDone() {
     ex.command = ex.header[at::kCommand] & ~in::kMoreBit;
     ex.area = ex.header[at::kArea];
     ex.continuation = (ex.header[at::kCommand] & in::kMoreBit) != 0;
+    if (exchanges_.size() >= 2 * kExchangeRecord)
+        exchanges_.erase(exchanges_.begin(),
+                         exchanges_.begin() + static_cast<std::ptrdiff_t>(kExchangeRecord));
     exchanges_.push_back(ex);
 
     if (faults_.noChip) return reply(out::kNoChip);

@@ -85,6 +85,9 @@ class WriterBox {
     void setFaults(const Faults& faults) { faults_ = faults; }
     const Faults& faults() const { return faults_; }
 
+    // The headers received, oldest first: the last kExchangeRecord at least (a box that serves chip after
+    // chip for hours keeps a bounded record, not one entry per header ever received).
+    static constexpr std::size_t kExchangeRecord = 1024;
     const std::vector<Exchange>& exchanges() const { return exchanges_; }
     const std::vector<std::array<uint8_t, 32>>& downloads() const { return downloads_; }
     int probeCount() const { return probes_; }

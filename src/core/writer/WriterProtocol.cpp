@@ -23,8 +23,6 @@ class ClosedLink final : public CommLink {
 
 ClosedLink closedLink;
 
-// How long one blocking wait may last before the stop flag is looked at again.
-constexpr int kWaitSliceMs = 20;
 // The pause between two looks at CTS.
 constexpr int kCtsPollMs = 2;
 

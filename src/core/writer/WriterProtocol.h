@@ -36,6 +36,10 @@ enum class LinkResult : int {
 };
 using enum LinkResult;
 
+// How long one blocking wait for the writer may last before the stop flag (and Read IC's timer) is looked
+// at again.
+inline constexpr int kWaitSliceMs = 20;
+
 // Firmware versions compare as texts, character by character by character code; a text that another
 // text begins with is the smaller.
 int compareVersion(const std::string& a, const std::string& b);

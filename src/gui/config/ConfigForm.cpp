@@ -32,7 +32,7 @@ const Box kBoxes[4] = {
 TfmConfig::TfmConfig(MainState& st, QWidget* parent) : QDialog(parent), st_(st) {
     setObjectName("TfmConfig");
     setWindowTitle(QString());
-    setFixedSize(391, 283);
+    setFixedSize(391, 343);
     auto* column = new QVBoxLayout(this);
     auto* heading = new QLabel("Configuration", this);
     heading->setAlignment(Qt::AlignHCenter);
@@ -60,6 +60,19 @@ TfmConfig::TfmConfig(MainState& st, QWidget* parent) : QDialog(parent), st_(st) 
     logRow->addWidget(logCaption);
     logRow->addWidget(productionLog_, 1);
     column->addLayout(logRow);
+    auto* journalRow = new QHBoxLayout;
+    auto* journalCaption = new QLabel("Production journal:", this);
+    journalCaption->setObjectName("lbJournal");
+    journal_ = new QLineEdit(QString::fromStdString(st_.journal.path), this);
+    journal_->setObjectName("edJournal");
+    journal_->setPlaceholderText("qzr-journal.db beside the project");
+    journalRow->addWidget(journalCaption);
+    journalRow->addWidget(journal_, 1);
+    column->addLayout(journalRow);
+    voidFailed_ = new QCheckBox("Void the serial numbers of failed chips", this);
+    voidFailed_->setObjectName("cbVoidFailed");
+    voidFailed_->setChecked(st_.journal.voidFailed);
+    column->addWidget(voidFailed_);
     column->addStretch();
     auto* row = new QHBoxLayout;
     auto* exit = new QPushButton("Exit", this);
@@ -74,6 +87,8 @@ TfmConfig::TfmConfig(MainState& st, QWidget* parent) : QDialog(parent), st_(st) 
 void TfmConfig::FormClose() {
     for (std::size_t i = 0; i < 4; ++i) st_.settings.*kBoxes[i].setting = boxes_[i]->isChecked();
     st_.operation.productionLogPath = productionLog_->text().trimmed().toStdString();
+    st_.journal.path = journal_->text().trimmed().toStdString();
+    st_.journal.voidFailed = voidFailed_->isChecked();
 }
 
 void TfmConfig::done(int result) {

@@ -31,6 +31,8 @@ class TfmConfig : public QDialog {
     MainState& st_;
     std::array<QCheckBox*, 4> boxes_{};
     QLineEdit* productionLog_ = nullptr;
+    QLineEdit* journal_ = nullptr;  // the production journal (empty: the project's default)
+    QCheckBox* voidFailed_ = nullptr;
 };
 
 }  // namespace qzr::gui

@@ -29,14 +29,12 @@
 #include "gui/common/FileChooser.h"
 #include "gui/common/LogoForm.h"
 #include "gui/common/ModalRunner.h"
+#include "gui/common/Text.h"
 
 namespace qzr::gui {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromLocal8Bit(s.c_str());
-}
 std::string ss(const QString& s) {
     return s.toLocal8Bit().toStdString();
 }

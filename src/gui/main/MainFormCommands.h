@@ -4,8 +4,8 @@ namespace qzr::gui {
 
 class TMainForm;
 
-// The commands whose windows live in their own files register themselves with the main window here
-// (TMainForm::setCommand), once, when it is created.
+// The commands whose windows live in their own files connect themselves to the main window's actions here
+// (TMainForm::bind), once, when it is created.
 
 // The project editors: fill, option editor, ID window and editor, counter, settings, disassembly window and
 // the customer information sheet.

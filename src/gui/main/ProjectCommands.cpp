@@ -1,5 +1,5 @@
 // The project editors: fill, option editor, ID window and editor, counter, settings, disassembly window and
-// the customer information sheet, registered with the main window by the names of their commands.
+// the customer information sheet, connected to the main window's commands.
 #include <QAction>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -12,6 +12,7 @@
 #include "core/options/OptionEditor.h"
 #include "gui/common/FileChooser.h"
 #include "gui/common/ModalRunner.h"
+#include "gui/common/Text.h"
 #include "gui/config/ConfigForm.h"
 #include "gui/disasm/DisassembleForm.h"
 #include "gui/image/FillBufferForm.h"
@@ -26,10 +27,6 @@ namespace qzr::gui {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromLocal8Bit(s.c_str());
-}
-
 // The child windows these commands keep: one ID window and one disassembly window at most.
 class ProjectWindows : public QObject {
   public:
@@ -39,7 +36,7 @@ class ProjectWindows : public QObject {
         TFillBufferForm dialog(fillDialogDefaults(st_, eeprom), &form_);
         if (runModal(dialog) != QDialog::Accepted) return;
         if (eeprom) {
-            if (FillEepromBuffer(st_, dialog.texts())) form_.action("ClearEEPROMBuffer1")->setEnabled(true);
+            if (FillEepromBuffer(st_, dialog.texts())) form_.actions().ClearEEPROMBuffer1->setEnabled(true);
         } else {
             FillDataBuffer(st_, dialog.texts());
         }
@@ -93,10 +90,10 @@ class ProjectWindows : public QObject {
         disassembly_ = view;
         // "Save Disassmble" acts only while the window exists.
         connect(view, &QObject::destroyed, this,
-                [this] { form_.action("FileSaveAsItem")->setEnabled(false); });
+                [this] { form_.actions().FileSaveAsItem->setEnabled(false); });
         form_.addChild(view, QSize(620, 420));
         st_.disassemblyOpen = true;
-        form_.action("FileSaveAsItem")->setEnabled(true);
+        form_.actions().FileSaveAsItem->setEnabled(true);
     }
 
     void closeDisassembly() {
@@ -144,18 +141,19 @@ class ProjectWindows : public QObject {
 
 void installProjectCommands(TMainForm& form) {
     auto* w = new ProjectWindows(form);
-    form.setCommand("FillBuffer1", [w] { w->fill(false); });
-    form.setCommand("FillEEPROMBuffer1", [w] { w->fill(true); });
-    form.setCommand("EditOPTION", [w] { w->editOption(); });
-    form.setCommand("ID2", [w] { w->showIdWindow(); });
+    const MainActions& a = form.actions();
+    form.bind(a.FillBuffer1, [w] { w->fill(false); });
+    form.bind(a.FillEEPROMBuffer1, [w] { w->fill(true); });
+    form.bind(a.EditOPTION, [w] { w->editOption(); });
+    form.bind(a.ID2, [w] { w->showIdWindow(); });
     form.onRecreateIdWindow = [w] { w->recreateIdWindow(); };
-    form.setCommand("CounterMode1", [w] { w->setCounter(); });
-    form.setCommand("Config1", [w] { w->configure(); });
-    form.setCommand("Disassemble1", [w] { w->disassemble(); });
-    form.setCommand("FileSaveAsItem", [w] { w->saveDisassembly(); });
+    form.bind(a.CounterMode1, [w] { w->setCounter(); });
+    form.bind(a.Config1, [w] { w->configure(); });
+    form.bind(a.Disassemble1, [w] { w->disassemble(); });
+    form.bind(a.FileSaveAsItem, [w] { w->saveDisassembly(); });
     form.onCloseDisassembly = [w] { w->closeDisassembly(); };
-    form.setCommand("tbInfoSheet", [w] { w->infoSheet(); });
-    form.setCommand("Generatecustomerinformationsheet1", [w] { w->infoSheet(); });
+    for (QAction* sheet : {a.tbInfoSheet, a.Generatecustomerinformationsheet1})
+        form.bind(sheet, [w] { w->infoSheet(); });
 }
 
 }  // namespace qzr::gui

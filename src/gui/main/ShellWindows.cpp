@@ -9,14 +9,11 @@
 #include <QVBoxLayout>
 
 #include "app/SystemInfo.h"
+#include "gui/common/Text.h"
 
 namespace qzr::gui {
 
 namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromLocal8Bit(s.c_str());
-}
 
 QLabel* named(const char* name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);

@@ -1,7 +1,9 @@
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <initializer_list>
 
 #include "app/DataCommands.h"
 #include "app/EngineeringPanel.h"
@@ -30,10 +32,10 @@ namespace {
 // QTP file is used up).
 void showPanelCaptions(TMainForm& form) {
     const OperationState& o = form.state().operation;
-    const std::pair<const char*, bool> toggles[] = {
-        {"QtpSim", o.qtpSimulation}, {"FlashPgmTest", o.flashTestRepeat}, {"btShowTime", o.showProgramTime}};
-    for (const auto& [name, on] : toggles)
-        if (auto* b = form.findChild<QPushButton*>(name)) b->setText(toggleCaption(on));
+    const EngineeringControls& e = form.engineering();
+    const std::pair<QPushButton*, bool> toggles[] = {
+        {e.QtpSim, o.qtpSimulation}, {e.FlashPgmTest, o.flashTestRepeat}, {e.btShowTime, o.showProgramTime}};
+    for (const auto& [button, on] : toggles) button->setText(toggleCaption(on));
 }
 
 // Every writer operation: the core's dispatch (the operation type, the reset-address question, Force
@@ -44,6 +46,7 @@ void runOperation(TMainForm& form, OperationType type) {
     // Data from a damaged file go to a chip only when the user says so (asked once per load).
     if (!confirmDamagedData(st, type)) return;
     WriterFunction(st, [&form, &st] {
+        const TMainForm::JobLock lock(form);
         TfmProgramVerify dialog(st, &form, [&form] { form.refreshLabels(); });
         runModal(dialog);
     });
@@ -69,15 +72,13 @@ void engineeringPanelToggle(TMainForm& form) {
         runModal(password);
         return password.text();
     });
-    if (auto* panel = form.findChild<QWidget*>("Panel2")) panel->setVisible(shown);
-    if (QAction* force = form.action("ForceWrite")) force->setVisible(shown);
+    form.engineering().Panel2->setVisible(shown);
+    form.actions().ForceWrite->setVisible(shown);
     showPanelCaptions(form);
 }
 
-void pulseFieldChanged(TMainForm& form, const char* name,
+void pulseFieldChanged(TMainForm& form, QLineEdit* field,
                        std::string (*change)(MainState&, const std::string&)) {
-    auto* field = form.findChild<QLineEdit*>(name);
-    if (!field) return;
     const QString corrected = QString::fromStdString(change(form.state(), field->text().toStdString()));
     if (corrected != field->text()) {
         const QSignalBlocker block(field);
@@ -86,13 +87,12 @@ void pulseFieldChanged(TMainForm& form, const char* name,
 }
 
 void aboutBox(TMainForm& form) {
-    MainState& st = form.state();
     // A fresh writer check on the open port (a port that is not open is not opened for the about box). Only
     // a writer that identified itself now is named; a silent one is "Unknown", not the last one seen.
     std::string identification;
-    form.runWriterTask([&st, &identification] {
+    form.runWriterJob(JobScope::Link, [&identification](MainState& st, const std::atomic<bool>& stop) {
         if (!st.link.Comm1 || st.link.portError || !st.link.Comm1->Enabled()) return;
-        WriterLink writer(st.link, st.image);
+        WriterLink writer(st.link, st.image, &stop);
         if (writer.CheckWriter(st.device, *st.ui, *st.views) == lrIdWriter)
             identification = st.link.writerIdText;
     });
@@ -103,80 +103,78 @@ void aboutBox(TMainForm& form) {
 }  // namespace
 
 void installWriterCommands(TMainForm& form) {
-    struct Command {
-        const char* menu;
-        const char* button;
+    const MainActions& a = form.actions();
+    const struct {
+        std::initializer_list<QAction*> actions;
         OperationType type;
-    };
-    const Command commands[] = {
-        {"BlankCheckAction", "tbBlankCheck", OperationType::BlankCheck},
-        {nullptr, "Erase", OperationType::EraseFlash},
-        {"ID3", "tbProgramID", OperationType::ProgramIdChecksum},
-        {"ProgramMemory2", "tbProgramMemory", OperationType::ProgramData},
-        {"OPTION3", "tbProgramOption", OperationType::ProgramOptions},
-        {"WriteEE", "tbWriteEEPROM", OperationType::ProgramEeprom},
-        {"Veryfy1", "tbVerify", OperationType::Verify},
-        {"VerifywithProtect1", "tbVerifyProtect", OperationType::VerifyProtected},
-        {"AutoProgram1", "tbAutoProgram", OperationType::AutoProgram},
-        {"AutoProgramwithoutBlankCheck1", "tbAutoProgramNoBlankCheck",
+    } operations[] = {
+        {{a.BlankCheckAction, a.tbBlankCheck}, OperationType::BlankCheck},
+        {{a.Erase}, OperationType::EraseFlash},
+        {{a.ID3, a.tbProgramID}, OperationType::ProgramIdChecksum},
+        {{a.ProgramMemory2, a.tbProgramMemory}, OperationType::ProgramData},
+        {{a.OPTION3, a.tbProgramOption}, OperationType::ProgramOptions},
+        {{a.WriteEE, a.tbWriteEEPROM}, OperationType::ProgramEeprom},
+        {{a.Veryfy1, a.tbVerify}, OperationType::Verify},
+        {{a.VerifywithProtect1, a.tbVerifyProtect}, OperationType::VerifyProtected},
+        {{a.AutoProgram1, a.tbAutoProgram}, OperationType::AutoProgram},
+        {{a.AutoProgramwithoutBlankCheck1, a.tbAutoProgramNoBlankCheck},
          OperationType::AutoProgramNoBlankCheck},
-        {nullptr, "ForceWrite", OperationType::OverWrite},
+        {{a.ForceWrite}, OperationType::OverWrite},
     };
-    for (const Command& c : commands) {
-        const OperationType type = c.type;
-        auto handler = [&form, type] { runOperation(form, type); };
-        if (c.menu) form.setCommand(c.menu, handler);
-        form.setCommand(c.button, handler);
-    }
+    for (const auto& o : operations)
+        for (QAction* action : o.actions)
+            form.bind(action, [&form, type = o.type] { runOperation(form, type); });
 
-    auto readIc = [&form] {
-        ReadIcCommand(form.state(), &form);
-        form.refreshLabels();
-        form.refreshStatus();
-    };
-    form.setCommand("ReadIC1", readIc);
-    form.setCommand("tbReadIC", readIc);
+    for (QAction* action : {a.ReadIC1, a.tbReadIC})
+        form.bind(action, [&form] {
+            const TMainForm::JobLock lock(form);
+            ReadIcCommand(form.state(), &form);
+            form.refreshLabels();
+            form.refreshStatus();
+        });
 
-    form.setCommand("DownLoad1", [&form] {
-        MainState& st = form.state();
+    form.bind(a.DownLoad1, [&form] {
+        const TMainForm::JobLock lock(form);
         TDeviceForm devices(
-            st,
-            [&form, &st](const std::function<void()>& send) {
-                form.runWriterTask([&st, &send] {
-                    if (PreparePort(st)) send();
+            form.state(),
+            [&form](const WriterJob::Work& send) {
+                form.runWriterJob(JobScope::Link, [&send](MainState& st, const std::atomic<bool>& stop) {
+                    if (PreparePort(st)) send(st, stop);
                 });
             },
             &form);
         runModal(devices);
+        form.refreshStatus();
     });
 
-    form.setCommand("SerialNoMode1", [&form] {
+    form.bind(a.SerialNoMode1, [&form] {
         SerialNoMode1Click(form.state(), qtpSaveChooser(form), &form);
         showPanelCaptions(form);
         form.refreshLabels();
     });
 
-    form.setCommand("Label3", [&form] { engineeringPanelToggle(form); });
-    form.setCommand("QtpSim", [&form] {
-        QtpSimClick(form.state());
-        showPanelCaptions(form);
-    });
-    form.setCommand("FlashPgmTest", [&form] {
-        FlashPgmTestClick(form.state());
-        showPanelCaptions(form);
-    });
-    form.setCommand("btShowTime", [&form] {
-        btShowTimeClick(form.state());
-        showPanelCaptions(form);
-    });
-    form.setCommand("PulseWidth", [&form] { pulseFieldChanged(form, "PulseWidth", &PulseWidthChange); });
-    form.setCommand("EraseWidth", [&form] { pulseFieldChanged(form, "EraseWidth", &EraseWidthChange); });
+    const EngineeringControls& e = form.engineering();
+    form.bindDoubleClick(e.Label3, [&form] { engineeringPanelToggle(form); });
+    const std::pair<QPushButton*, bool (*)(MainState&)> toggles[] = {
+        {e.QtpSim, &QtpSimClick}, {e.FlashPgmTest, &FlashPgmTestClick}, {e.btShowTime, &btShowTimeClick}};
+    for (const auto& [button, click] : toggles)
+        form.bind(button, [&form, click = click] {
+            click(form.state());
+            showPanelCaptions(form);
+        });
+    form.bind(e.PulseWidth,
+              [&form, field = e.PulseWidth] { pulseFieldChanged(form, field, &PulseWidthChange); });
+    form.bind(e.EraseWidth,
+              [&form, field = e.EraseWidth] { pulseFieldChanged(form, field, &EraseWidthChange); });
 
-    form.setCommand("HelpAbout1", [&form] { aboutBox(form); });
-    form.setCommand("VersionInfo1", [&form] {
-        TVersionInfo history(&form);
-        runModal(history);
-    });
+    form.bind(a.HelpAbout1, [&form] { aboutBox(form); });
+    form.bind(
+        a.VersionInfo1,
+        [&form] {
+            TVersionInfo history(&form);
+            runModal(history);
+        },
+        TMainForm::Waits::never);
 }
 
 }  // namespace qzr::gui

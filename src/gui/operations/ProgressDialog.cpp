@@ -11,14 +11,12 @@
 
 #include "app/MainState.h"
 #include "core/writer/CommLink.h"
+#include "gui/common/Guarded.h"
+#include "gui/common/Text.h"
 
 namespace qzr::gui {
 
 namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromLocal8Bit(s.c_str());
-}
 
 // Keys of the coalesced calls: one per line.
 int progressKey(ViewLine l) {
@@ -171,13 +169,7 @@ TfmProgramVerify::~TfmProgramVerify() {
 }
 
 void TfmProgramVerify::guarded(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ECommError& e) {
-        st_.ui->message(e.what());
-    } catch (const std::exception& e) {
-        st_.ui->error(e.what());
-    }
+    gui::guarded(*st_.ui, f);
 }
 
 void TfmProgramVerify::showEvent(QShowEvent* event) {
@@ -208,9 +200,12 @@ void TfmProgramVerify::runEnded(int run) {
             st_.ui->message(x.what());
         }
     }
-    // The main window reads the state only while no worker writes it: when a later run has started in the
-    // meantime, it catches up after that run or when the dialog closes.
-    if (run == chips_ && stateChanged_) stateChanged_();
+    // The run's result reaches the state here, on the UI thread (a later run that has started in the
+    // meantime applied it when it took its own snapshot); then the main window shows it.
+    if (run == chips_) {
+        session_->collect();
+        if (stateChanged_) stateChanged_();
+    }
     // A chip whose line could not go to the production log: the next chip waits until the operator has
     // seen why.
     if (run == chips_ && !closed_ && session_->lastOutcome() == RunOutcome::NotRecorded) {

@@ -21,7 +21,8 @@ struct MainState;
 
 namespace qzr::gui {
 
-// The modal progress dialog of every writer operation: shown, it starts the operation engine on a worker;
+// The modal progress dialog of every writer operation: shown, it starts the operation engine on a worker
+// (each run a writer job on a snapshot of the state, its result applied when the run has ended);
 // Continue and the repeat timer (flash programming test) run it again on the chip now in the socket; Exit
 // or the close box stop a running worker within one exchange and wait for it, so no worker outlives the
 // dialog. The engine's calls reach the labels through a queue, in order, progress addresses coalesced.

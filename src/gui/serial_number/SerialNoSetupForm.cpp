@@ -10,22 +10,15 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <exception>
 
 #include "app/MainState.h"
 #include "app/QtpCommands.h"
 #include "app/SerialNumberCommands.h"
+#include "gui/common/Guarded.h"
 #include "gui/common/ModalRunner.h"
+#include "gui/common/Text.h"
 
 namespace qzr::gui {
-
-namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromLatin1(s.c_str());
-}
-
-}  // namespace
 
 TSerialNoSetupForm::TSerialNoSetupForm(MainState& st, QtpFileChooser chooseQtp, QWidget* parent)
     : QDialog(parent), st_(st), chooseQtp_(std::move(chooseQtp)), fields_(FillSerialNoFields(st.serial)) {
@@ -185,11 +178,7 @@ bool TSerialNoSetupForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TSerialNoSetupForm::guarded(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        st_.ui->error(e.what());
-    }
+    gui::guarded(*st_.ui, f);
 }
 
 void SerialNoMode1Click(MainState& st, QtpFileChooser chooseQtp, QWidget* parent) {

@@ -9,11 +9,10 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <exception>
 
 #include "app/DownloadCommand.h"
 #include "app/MainState.h"
-#include "core/writer/CommLink.h"
+#include "gui/common/Guarded.h"
 
 namespace qzr::gui {
 
@@ -115,13 +114,10 @@ void TDeviceForm::download() {
     for (QWidget* w : findChildren<QPushButton*>()) w->setEnabled(false);
     list_->setEnabled(false);
     View view(*this);
-    try {
-        sendTask_([this, &view] { DownLoadClick(st_, selection_, view); });
-    } catch (const ECommError& e) {
-        st_.ui->message(e.what());
-    } catch (const std::exception& e) {
-        st_.ui->error(e.what());
-    }
+    guarded(*st_.ui, [&] {
+        sendTask_(
+            [this, &view](MainState& st, const std::atomic<bool>&) { DownLoadClick(st, selection_, view); });
+    });
     queue_.drain();  // the last row and the gauge, before `view` goes
     for (QWidget* w : findChildren<QPushButton*>()) w->setEnabled(true);
     list_->setEnabled(true);

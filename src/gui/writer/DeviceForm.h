@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <functional>
 
+#include "app/WriterJob.h"
 #include "core/writer/Download.h"
 #include "gui/common/UiCallQueue.h"
 
@@ -18,12 +19,13 @@ struct MainState;
 namespace qzr::gui {
 
 // "Device select": up to 16 devices checked in the device table's list, then sent to the writer. The
-// records go out on a worker (`sendTask` runs the blocking download off the UI thread, the main window's
-// runWriterTask), so the list, counter and gauge keep painting; the window cannot be closed meanwhile.
+// records go out in a writer job (`sendTask` runs the download on a snapshot of the state, off the UI thread:
+// the main window's runWriterJob), so the list, counter and gauge keep painting; the window cannot be closed
+// meanwhile.
 class TDeviceForm : public QDialog {
     Q_OBJECT
   public:
-    using SendTask = std::function<void(const std::function<void()>& task)>;
+    using SendTask = std::function<void(const WriterJob::Work& download)>;
     TDeviceForm(MainState& st, SendTask sendTask, QWidget* parent = nullptr);
 
     const DeviceSelection& selection() const { return selection_; }

@@ -5,11 +5,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <exception>
 
 #include "app/MainState.h"
 #include "app/ReadIcCommand.h"
 #include "core/writer/CommLink.h"
+#include "gui/common/Guarded.h"
 #include "gui/common/ModalRunner.h"
 
 namespace qzr::gui {
@@ -81,11 +81,11 @@ TReadForm::TReadForm(MainState& st, QWidget* parent)
     connect(button1_, &QPushButton::clicked, this, [this] {
         if (ended_) accept();
     });
-    worker_ = std::make_unique<ReadIcWorker>(readIcJob(st_), *view_);
+    job_ = std::make_unique<WriterJob>(st_, JobScope::Project, readIcWork(*view_));
 }
 
 TReadForm::~TReadForm() {
-    worker_.reset();  // stops and joins a read that still runs
+    job_.reset();  // stops and joins a read that still runs
     queue_.discard();
 }
 
@@ -93,20 +93,14 @@ void TReadForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (started_) return;
     started_ = true;
-    worker_->start();
+    job_->start();
 }
 
 void TReadForm::ended() {
     if (ended_) return;
     ended_ = true;
     button1_->setEnabled(true);
-    try {
-        worker_->wait();
-    } catch (const ECommError& e) {
-        st_.ui->message(e.what());
-    } catch (const std::exception& e) {
-        st_.ui->error(e.what());
-    }
+    guarded(*st_.ui, [this] { job_->finish(st_); });
 }
 
 void TReadForm::reject() {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <memory>
 
+#include "app/WriterJob.h"
 #include "core/writer/ReadIc.h"
 #include "gui/common/UiCallQueue.h"
 
@@ -16,9 +17,10 @@ struct MainState;
 
 namespace qzr::gui {
 
-// The read window: shown, it starts the chip read on its worker; the status lines and the gauge follow the
-// read through a queue, in order. "OK" is the only way out and is usable once the read has ended (the close
-// box and Escape do nothing before). Closing stops and joins a worker that still runs.
+// The read window: shown, it starts the chip read as a writer job (on a snapshot of the state); the status
+// lines and the gauge follow the read through a queue, in order, and when it has ended what it read is
+// applied to the state. "OK" is the only way out and is usable once the read has ended (the close box and
+// Escape do nothing before). Closing stops and joins a worker that still runs.
 class TReadForm : public QDialog {
     Q_OBJECT
   public:
@@ -41,7 +43,7 @@ class TReadForm : public QDialog {
     MainState& st_;
     UiCallQueue queue_;
     std::unique_ptr<View> view_;
-    std::unique_ptr<ReadIcWorker> worker_;
+    std::unique_ptr<WriterJob> job_;
     QLabel* lines_[4] = {};
     QProgressBar* gauge_ = nullptr;
     QPushButton* button1_ = nullptr;

@@ -1,0 +1,185 @@
+#include "core/journal/Lot.h"
+
+#include <array>
+
+#include "core/common/HexText.h"
+#include "core/serial_number/SerialNumber.h"
+
+namespace qzr {
+
+namespace {
+
+uint64_t maskOf(int byteCount) {
+    return byteCount >= kMaxSerialBytes ? ~0ull : (1ull << (8 * byteCount)) - 1;
+}
+
+int clampBytes(int n) {
+    return n < 1 ? 1 : n > kMaxSerialBytes ? kMaxSerialBytes : n;
+}
+
+}  // namespace
+
+Lot serialLot(std::string_view device, const SerialNumberState& serial) {
+    Lot lot;
+    lot.byteCount = serialByteCount(serial);
+    lot.kind = serial.mode == SerialKind::PseudoRandom ? LotKind::PseudoRandom : LotKind::Sequential;
+    lot.increment = serial.increment;
+    lot.key = "serial;device=" + std::string(device) +
+              ";target=" + (serial.target == SerialTarget::Eeprom ? "eeprom" : "program") +
+              ";address=" + hexDigits(serial.startAddress, 4) + ";bytes=" + std::to_string(lot.byteCount) +
+              ";order=" + (serial.byteOrder == SerialByteOrder::LsbFirst ? "lsb" : "msb") + ";advance=" +
+              (lot.kind == LotKind::PseudoRandom ? std::string("random")
+                                                 : "seq+" + std::to_string(serial.increment));
+    return lot;
+}
+
+Lot qtpLot(std::string_view content) {
+    Lot lot;
+    lot.kind = LotKind::Qtp;
+    lot.key = "qtp;sha256=" + sha256Hex(content);
+    return lot;
+}
+
+uint64_t nextInLot(const Lot& lot, uint64_t value) {
+    switch (lot.kind) {
+        case LotKind::Qtp:
+            return value + 1;
+        case LotKind::PseudoRandom:
+            return pseudoRandomStep(value & maskOf(clampBytes(lot.byteCount)), clampBytes(lot.byteCount));
+        case LotKind::Sequential:
+            break;
+    }
+    return (value + lot.increment) & maskOf(clampBytes(lot.byteCount));
+}
+
+uint64_t serialValue(const SerialNumberState& serial) {
+    uint64_t v = 0;
+    for (int i = serialByteCount(serial) - 1; i >= 0; --i)
+        v = (v << 8) | serial.number[static_cast<std::size_t>(i)];
+    return v;
+}
+
+void setSerialValue(SerialNumberState& serial, uint64_t value) {
+    const int n = serialByteCount(serial);
+    for (int i = 0; i < kMaxSerialBytes; ++i)
+        serial.number[static_cast<std::size_t>(i)] = i < n ? static_cast<uint8_t>(value >> (8 * i)) : 0;
+}
+
+std::string lotNumberText(const Lot& lot, uint64_t value) {
+    if (lot.kind == LotKind::Qtp) return "record " + std::to_string(value + 1);
+    std::string out;
+    for (int i = clampBytes(lot.byteCount) - 1; i >= 0; --i)
+        out += hexDigits(static_cast<unsigned>((value >> (8 * i)) & 0xFF), 2);
+    return out;
+}
+
+NumberChoice chooseNumber(const Lot& lot, uint64_t candidate, std::optional<uint64_t> lastReserved,
+                          const std::function<bool(uint64_t)>& held, bool reuse, uint64_t maxSteps) {
+    NumberChoice c;
+    c.number = candidate;
+    if (reuse || !held(candidate)) return c;
+    c.moved = true;
+    uint64_t n = nextInLot(lot, lastReserved.value_or(candidate));
+    for (uint64_t step = 0; held(n); ++step) {
+        if (step >= maxSteps) {
+            c.exhausted = true;
+            break;
+        }
+        n = nextInLot(lot, n);
+    }
+    c.number = n;
+    return c;
+}
+
+std::string continuesMessage(const Lot& lot, uint64_t candidate, uint64_t lastReserved, uint64_t number) {
+    const bool several = lastReserved != candidate;
+    if (lot.kind == LotKind::Qtp) {
+        const std::string held = several ? "records " + std::to_string(candidate + 1) + "-" +
+                                               std::to_string(lastReserved + 1) + " are"
+                                         : "record " + std::to_string(candidate + 1) + " is";
+        return "The QTP file continues at " + lotNumberText(lot, number) + ": " + held + " in the journal";
+    }
+    const std::string held =
+        several ? lotNumberText(lot, candidate) + "-" + lotNumberText(lot, lastReserved) + " are"
+                : lotNumberText(lot, candidate) + " is";
+    return "Serial No. continues at " + lotNumberText(lot, number) + ": " + held + " in the journal";
+}
+
+// ----- SHA-256 (FIPS 180-4) -----
+
+namespace {
+
+constexpr std::array<uint32_t, 64> kRound = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+constexpr uint32_t rotr(uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
+
+void compress(std::array<uint32_t, 8>& h, const uint8_t* block) {
+    std::array<uint32_t, 64> w{};
+    for (int i = 0; i < 16; ++i)
+        w[static_cast<std::size_t>(i)] = static_cast<uint32_t>(block[4 * i]) << 24 |
+                                         static_cast<uint32_t>(block[4 * i + 1]) << 16 |
+                                         static_cast<uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
+    for (std::size_t i = 16; i < 64; ++i) {
+        const uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+        const uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+    }
+    uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
+    for (std::size_t i = 0; i < 64; ++i) {
+        const uint32_t t1 =
+            k + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+        const uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        k = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
+    }
+    h[0] += a;
+    h[1] += b;
+    h[2] += c;
+    h[3] += d;
+    h[4] += e;
+    h[5] += f;
+    h[6] += g;
+    h[7] += k;
+}
+
+}  // namespace
+
+std::string sha256Hex(std::string_view bytes) {
+    std::array<uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    std::size_t full = bytes.size() / 64;
+    for (std::size_t b = 0; b < full; ++b) compress(h, data + 64 * b);
+    std::array<uint8_t, 128> tail{};
+    const std::size_t rest = bytes.size() - 64 * full;
+    for (std::size_t i = 0; i < rest; ++i) tail[i] = data[64 * full + i];
+    tail[rest] = 0x80;
+    const std::size_t tailBlocks = rest + 9 > 64 ? 2 : 1;
+    const uint64_t bits = static_cast<uint64_t>(bytes.size()) * 8;
+    for (int i = 0; i < 8; ++i)
+        tail[tailBlocks * 64 - 1 - static_cast<std::size_t>(i)] = static_cast<uint8_t>(bits >> (8 * i));
+    for (std::size_t b = 0; b < tailBlocks; ++b) compress(h, tail.data() + 64 * b);
+    static const char* kDigits = "0123456789abcdef";
+    std::string out;
+    for (uint32_t v : h)
+        for (int s = 28; s >= 0; s -= 4) out += kDigits[(v >> s) & 0xF];
+    return out;
+}
+
+}  // namespace qzr
