@@ -317,6 +317,7 @@ OperationEngine::Precheck OperationEngine::prechecks() {
     chipId_ = 0;
     if (journalWanted(st_)) {
         if (const std::string error = openJournal(st_); !error.empty()) {
+            lineFault_ = true;
             failShown(ViewLine::Data, storedText(error), false);
             return Precheck::Failed;
         }
@@ -372,6 +373,7 @@ bool OperationEngine::reserveChip() {
                                                     return serialNumberHex(sn);
                                                 });
     if (!error.empty()) {
+        lineFault_ = true;  // the journal cannot take the chip
         failShown(ViewLine::Data, storedText(error), false);
         return false;
     }

@@ -36,17 +36,8 @@ void OperationSession::timerTick() {
 }
 
 void OperationSession::stop() {
-    {
-        std::lock_guard lock(mutex_);
-        if (job_) job_->requestStop();
-    }
-    join();
-}
-
-void OperationSession::requestStop() {
-    std::lock_guard lock(mutex_);
-    interrupted_ = true;
     if (job_) job_->requestStop();
+    join();
 }
 
 void OperationSession::wait() {
@@ -71,6 +62,11 @@ RunOutcome OperationSession::lastOutcome() const {
 bool OperationSession::lastLineFault() const {
     std::lock_guard lock(mutex_);
     return lineFault_;
+}
+
+void OperationSession::requestStop() {
+    std::lock_guard lock(jobMutex_);
+    if (job_) job_->requestStop();
 }
 
 std::string OperationSession::recordFailure() const {
@@ -100,7 +96,7 @@ void OperationSession::launch() {
         error_ = nullptr;
     }
     if (!link_) insertFreshChipForRun(st_.link, st_.device);  // the virtual writer's operator swaps the chip
-    auto job = std::make_unique<WriterJob>(
+    std::unique_ptr<WriterJob> job = std::make_unique<WriterJob>(
         st_, JobScope::Project, [this](MainState& st, const std::atomic<bool>& stop) {
             RunOutcome outcome = RunOutcome::Failed;
             std::exception_ptr error;
@@ -148,18 +144,15 @@ void OperationSession::launch() {
             }
             running_ = false;
         });
-    {
-        std::lock_guard lock(mutex_);
-        job_ = std::move(job);
-        if (interrupted_) job_->requestStop();
-    }
-    job_->start();
+    job->start();
+    std::lock_guard lock(jobMutex_);
+    job_ = std::move(job);
 }
 
 void OperationSession::join() {
     if (!job_) return;
     job_->finish(st_);
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(jobMutex_);
     job_.reset();
 }
 

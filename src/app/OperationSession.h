@@ -43,8 +43,8 @@ class OperationSession {
     // did is applied.
     void stop();
     // Raises the stop request of the running worker without waiting for it (from any thread: an interrupt
-    // of the command-line program); the run ends within one exchange and wait() returns. Runs started
-    // after it are stopped at once.
+    // of the command-line program); the run ends within one exchange and wait() returns. Nothing when no
+    // run is in progress.
     void requestStop();
     // Blocks until the current run has ended and applies its result. An error of the serial component that
     // ended the run (ECommError), or any other exception of the worker, is thrown here, on the waiting
@@ -85,12 +85,12 @@ class OperationSession {
     Clock* clock_ = nullptr;
     OperationView& view_;
     std::unique_ptr<WriterJob> job_;
+    std::mutex jobMutex_;  // job_ against requestStop() from another thread
     std::atomic<bool> running_{false};
     std::atomic<int> repeatCount_{0};
     mutable std::mutex mutex_;
     RunOutcome outcome_ = RunOutcome::Failed;
     bool lineFault_ = false;
-    bool interrupted_ = false;  // requestStop was called
     std::string recordFailure_;
     bool continueWithheld_ = false;
     std::exception_ptr error_;

@@ -321,12 +321,12 @@ int run(const std::vector<std::string>& args, const Streams& streams) {
             options.showTime = true;
         } else if (a == "--log") {
             ok = value(options.log) && !options.log->empty();
+        } else if (a == "--json") {
+            options.json = true;
         } else if (a == "--journal" || a == "--station") {
             ok = value(a == "--journal" ? options.journal : options.station) && !args[i].empty();
         } else if (a == "--reuse-serial" || a == "--void-failed") {
             (a == "--reuse-serial" ? options.reuseSerial : options.voidFailed) = true;
-        } else if (a == "--json") {
-            options.json = true;
         } else if (a == "--help") {
             out << helpText() << std::flush;
             return kExitOk;

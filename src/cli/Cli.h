@@ -142,8 +142,8 @@ void registerWriterCommands(std::vector<CommandSpec>& commands);     // detect
 void registerOperationCommands(std::vector<CommandSpec>& commands);  // writer operations, run
 void registerReadCommands(std::vector<CommandSpec>& commands);       // read, download
 void registerEmulateCommands(std::vector<CommandSpec>& commands);    // emulate
-void registerJournalCommands(std::vector<CommandSpec>& commands);    // journal
 void registerEditCommands(std::vector<CommandSpec>& commands);       // option, option-value, id, id-hex
+void registerJournalCommands(std::vector<CommandSpec>& commands);    // journal
 
 // Applies the -c and -l options (configuration file, data file). Returns kExitOk or kExitUsage.
 int applyConfigOption(Context& ctx, const std::string& file);

@@ -53,6 +53,7 @@ int waitReadable(std::array<pollfd, 2>& fds) {
 Interrupts::Interrupts() {
     makePipe(pipe_);
     makePipe(shutdown_);
+    if (pipe_[0] < 0 || shutdown_[0] < 0) return;  // the signals keep their own handling then
     gInterruptFd = pipe_[1];
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
@@ -67,9 +68,11 @@ Interrupts::~Interrupts() {
         const char b = 0;
         [[maybe_unused]] const ssize_t n = ::write(shutdown_[1], &b, 1);
     }
-    if (watcher_.joinable()) watcher_.join();
-    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &old_[i], nullptr);
-    gInterruptFd = -1;
+    if (watcher_.joinable()) {
+        watcher_.join();
+        for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &old_[i], nullptr);
+        gInterruptFd = -1;
+    }
     closePipe(pipe_);
     closePipe(shutdown_);
 }

@@ -66,8 +66,9 @@ struct ChipResult {
     RunOutcome outcome = RunOutcome::Failed;
     bool interrupted = false;
     bool lineFault = false;
-    std::string failure;  // why it failed, as shown
-    std::string serial;   // the serial number that went to the chip, as the display shows it; empty if none
+    bool qtpUsedUp = false;  // the QTP list was used up before this chip: it was not touched
+    std::string failure;     // why it failed, as shown
+    std::string serial;  // the serial number that went to the chip, as the display shows it; empty if none
     std::string serialHex;
     long long durationMs = 0;
     bool passed() const { return ran && !interrupted && runPassed(outcome); }
@@ -88,6 +89,7 @@ bool isAutoProgram(OperationType type) {
 ChipResult runChip(Context& ctx, OperationType type) {
     MainState& st = ctx.st;
     ChipResult c;
+    const bool qtpOpen = st.serial.qtpFileOpen;
     if (isAutoProgram(type) && st.serial.serialMode) {
         c.serial = trimmed(serialNumberText(st.serial));
         c.serialHex = serialNumberHex(st.serial);
@@ -98,9 +100,10 @@ ChipResult runChip(Context& ctx, OperationType type) {
     c.ran = WriterFunction(st, [&] {
         ProgressPrinter view(ctx.out, ctx.err, ctx.terminal);
         OperationSession session(st, view);
+        session.start();
         {
+            // Set once the run is under way; an interrupt that came before stops it at once.
             const Interrupts::StopTarget stop(ctx.interrupts, [&session] { session.requestStop(); });
-            session.start();
             try {
                 session.wait();
             } catch (...) {
@@ -130,6 +133,8 @@ ChipResult runChip(Context& ctx, OperationType type) {
         c.lineFault = true;
     }
     if (!c.ran) c.lineFault = true;  // the port could not be opened
+    // The journal already holds every record of the QTP list: the run ended before the chip.
+    c.qtpUsedUp = c.ran && qtpOpen && !st.serial.qtpFileOpen && !c.passed() && !c.interrupted && !c.lineFault;
     return c;
 }
 
@@ -193,6 +198,7 @@ int runChips(Context& ctx, OperationType type, int count) {
             lineFault = true;
             break;
         }
+        if (c.qtpUsedUp) break;  // a used-up QTP list ends the run normally
         ctx.chips = chip;
         if (ctx.options.json) printChipJson(ctx, type, chip, c);
         if (c.interrupted) {

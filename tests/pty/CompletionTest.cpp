@@ -62,7 +62,8 @@ TEST(Completion, OffersWhatEachWordTakes) {
         {{"-l", ""}, "a.cfg b.CFG c.mhx"},
         {{"run", "auto"}, "auto auto-no-blank-check"},
         {{"info", "op"}, "option option-value"},
-        {{"--j"}, "--json"},
+        {{"--j"}, "--journal --json"},
+        {{"--station", "x", "jo"}, "journal"},
     };
     std::string script = "source '" + completionScript().string() + "'\nPATH='" +
                          std::filesystem::path(QZR_CLI_PATH).parent_path().string() + "':$PATH\n";

@@ -130,7 +130,9 @@ TEST_F(PtyRun, AnInterruptInTheMiddleOfAChip) {
             box.reset();
         });
         const std::string log = dir.file("run" + std::to_string(sig) + ".csv");
-        CliProcess cli({"-y", "-c", cfg, "-p", server.devicePath(), "--log", log, "run", "auto"});
+        const std::string journal = dir.file("journal" + std::to_string(sig) + ".db");
+        CliProcess cli(
+            {"-y", "-c", cfg, "-p", server.devicePath(), "--log", log, "--journal", journal, "run", "auto"});
         ASSERT_TRUE(cli.started());
         freshChip();
         cli.write("\n");
@@ -154,6 +156,9 @@ TEST_F(PtyRun, AnInterruptInTheMiddleOfAChip) {
         const std::string rows = readFile(log);
         EXPECT_NE(rows.find(",pass,"), std::string::npos) << rows;
         EXPECT_NE(rows.find(",interrupted,"), std::string::npos) << rows;
+        const CliResult chips = runCli({"--journal", journal, "journal"});
+        EXPECT_NE(chips.out.find(",pass\r\n"), std::string::npos) << chips.out << chips.err;
+        EXPECT_NE(chips.out.find(",interrupted\r\n"), std::string::npos) << chips.out;
 
         EXPECT_EQ(portSettings(server.devicePath()), before) << sig;
     }
