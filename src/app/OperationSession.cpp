@@ -97,56 +97,60 @@ void OperationSession::launch() {
     }
     if (!link_) insertFreshChipForRun(st_.link, st_.device);  // the virtual writer's operator swaps the chip
     std::unique_ptr<WriterJob> job = std::make_unique<WriterJob>(
-        st_, JobScope::Project, [this](MainState& st, const std::atomic<bool>& stop) {
-            RunOutcome outcome = RunOutcome::Failed;
-            std::exception_ptr error;
-            std::string recordFailure;
-            bool continueWithheld = false;
-            bool lineFault = false;
-            auto runEngine = [&](OperationEngine& engine) {
-                outcome = engine.run();
-                recordFailure = engine.recordFailure();
-                continueWithheld = engine.continueWithheld();
-                lineFault = engine.lineFault();
-            };
-            try {
-                if (link_) {
-                    OperationEngine engine(st, *link_, *clock_, view_, &stop);
-                    runEngine(engine);
-                } else {
-                    OperationEngine engine(st, view_, &stop);
-                    runEngine(engine);
-                }
-            } catch (const ECommError&) {
-                // The serial component itself failed: the waiting thread
-                // reports it; the dialog can be closed.
-                error = std::current_exception();
-                lineFault = true;
-                view_.setExitEnabled(true);
-            } catch (...) {
-                // Nothing else may end the process from a worker: the
-                // waiting thread reports it too.
-                error = std::current_exception();
-                view_.setExitEnabled(true);
-            }
-            if (runPassed(outcome)) repeatCount_ = 0;
-            {
-                std::lock_guard lock(mutex_);
-                outcome_ = outcome;
-                lineFault_ = lineFault;
-                error_ = error;
-                recordFailure_ = recordFailure;
-                continueWithheld_ = continueWithheld;
-            }
-            if (outcome != RunOutcome::Stopped) {
-                view_.stateChanged();
-                if (onFinished) onFinished(outcome);
-            }
-            running_ = false;
-        });
-    job->start();
-    std::lock_guard lock(jobMutex_);
-    job_ = std::move(job);
+        st_, JobScope::Project, [this](MainState& st, const std::atomic<bool>& stop) { runChip(st, stop); });
+    {
+        std::lock_guard lock(jobMutex_);  // a stop request from now on reaches this run
+        job_ = std::move(job);
+    }
+    job_->start();
+}
+
+void OperationSession::runChip(MainState& st, const std::atomic<bool>& stop) {
+    RunOutcome outcome = RunOutcome::Failed;
+    std::exception_ptr error;
+    std::string recordFailure;
+    bool continueWithheld = false;
+    bool lineFault = false;
+    auto runEngine = [&](OperationEngine& engine) {
+        outcome = engine.run();
+        recordFailure = engine.recordFailure();
+        continueWithheld = engine.continueWithheld();
+        lineFault = engine.lineFault();
+    };
+    try {
+        if (beforeChip) beforeChip(st);
+        if (link_) {
+            OperationEngine engine(st, *link_, *clock_, view_, &stop);
+            runEngine(engine);
+        } else {
+            OperationEngine engine(st, view_, &stop);
+            runEngine(engine);
+        }
+    } catch (const ECommError&) {
+        // The serial component itself failed: the waiting thread reports it; the dialog can be closed.
+        error = std::current_exception();
+        lineFault = true;
+        view_.setExitEnabled(true);
+    } catch (...) {
+        // Nothing else may end the process from a worker: the waiting thread reports it too.
+        error = std::current_exception();
+        view_.setExitEnabled(true);
+    }
+    if (afterChip) afterChip(st, outcome);
+    if (runPassed(outcome)) repeatCount_ = 0;
+    {
+        std::lock_guard lock(mutex_);
+        outcome_ = outcome;
+        lineFault_ = lineFault;
+        error_ = error;
+        recordFailure_ = recordFailure;
+        continueWithheld_ = continueWithheld;
+    }
+    if (outcome != RunOutcome::Stopped) {
+        view_.stateChanged();
+        if (onFinished) onFinished(outcome);
+    }
+    running_ = false;
 }
 
 void OperationSession::join() {

@@ -76,8 +76,16 @@ class OperationSession {
     // session (queue to the user-interface thread instead).
     std::function<void(RunOutcome)> onFinished;
 
+    // The job's side of every chip, on the worker with the run's snapshot: `beforeChip` before the engine
+    // sends anything, `afterChip` when the run has ended (a stopped one too), before its result is applied.
+    // What must outlive the program (a production journal) hooks in here.
+    std::function<void(MainState& snapshot)> beforeChip;
+    std::function<void(MainState& snapshot, RunOutcome outcome)> afterChip;
+
   private:
     void launch();
+    // One run of the engine on the worker, on the run's snapshot.
+    void runChip(MainState& st, const std::atomic<bool>& stop);
     void join();
 
     MainState& st_;

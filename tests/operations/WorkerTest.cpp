@@ -166,11 +166,24 @@ TEST_F(SessionTest, ARunWorksOnASnapshotAndItsResultIsAppliedWithItsRefreshes) {
     views.calls.clear();
     {
         OperationSession session(st, box, clock, view);
+        // The job's side of the chip sees the run's snapshot, the chip counted, before it is applied.
+        const MainState* snapshot = nullptr;
+        std::string countAfterChip;
+        RunOutcome outcome = RunOutcome::Stopped;
+        session.beforeChip = [&](MainState& s) { snapshot = &s; };
+        session.afterChip = [&](MainState& s, RunOutcome o) {
+            countAfterChip = s.serial.passCountText;
+            outcome = o;
+        };
         session.start();
         // The worker does not write the owner's state: it still shows no chip while the run goes on.
         EXPECT_EQ(st.serial.passCountText, "0");
         session.wait();
         EXPECT_EQ(st.serial.passCountText, "1");  // the run's result
+        EXPECT_NE(snapshot, nullptr);
+        EXPECT_NE(snapshot, &st);
+        EXPECT_EQ(countAfterChip, "1");
+        EXPECT_EQ(outcome, RunOutcome::Passed);
         EXPECT_FALSE(views.calls.empty());
         for (const std::thread::id id : views.calls) EXPECT_EQ(id, std::this_thread::get_id());
     }

@@ -341,10 +341,9 @@ TEST_F(CommTest, WaitForInputWakesOnDataAndTimesOut) {
     OpenPort();
     EXPECT_FALSE(comm.WaitForInput(20));
     EXPECT_FALSE(comm.WaitForInput(0));
-    std::thread sender([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        pty.Send("Z");
-    });
+    // The byte is sent while the wait runs (or just before it): either way the wait returns with it and does
+    // not run into its time-out.
+    std::thread sender([this] { pty.Send("Z"); });
     bool woke = comm.WaitForInput(5000);
     sender.join();
     EXPECT_TRUE(woke);
@@ -548,10 +547,7 @@ TEST(CommCts, QueryWaitsForTheWatchersReadingOfAChange) {
     CommCtsCache cache;
     cache.Store(7, false);
     EXPECT_FALSE(cache.WaitFor(8, 1).has_value());  // nobody stores: the query asks the driver itself
-    std::thread watcher([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        cache.Store(8, true);
-    });
+    std::thread watcher([&] { cache.Store(8, true); });
     EXPECT_EQ(cache.WaitFor(8, 5000), std::optional<bool>(true));
     watcher.join();
 }
@@ -561,6 +557,7 @@ TEST(CommWatcher, ReportsChangesAndStopsOutOfABlockingWait) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     std::atomic<int> changes{0};
+    TSimpleEvent twoChanges;
     // A blocking read stands in for the driver's wait: one byte on the pipe is one line change.
     TCommEventThread watcher(
         [fd = fds[0]] {
@@ -568,10 +565,11 @@ TEST(CommWatcher, ReportsChangesAndStopsOutOfABlockingWait) {
             ssize_t n = ::read(fd, &c, 1);
             return n == 1 ? 0 : -1;
         },
-        [&] { ++changes; });
+        [&] {
+            if (++changes == 2) twoChanges.SetEvent();
+        });
     ASSERT_EQ(::write(fds[1], "xy", 2), 2);
-    for (int i = 0; i < 500 && changes.load() < 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(twoChanges.WaitFor(5000), TEventWaitResult::wrSignaled);
     EXPECT_EQ(changes.load(), 2);
     EXPECT_TRUE(watcher.Running());
     // Now blocked in read(): Terminate must wake it rather than wait for a byte that never comes.
@@ -586,9 +584,12 @@ TEST(CommWatcher, LeavesBehindAWaitThatIgnoresTheWakeUpWithoutHangingTheCaller) 
     auto release = std::make_shared<TSimpleEvent>();
     auto entered = std::make_shared<TSimpleEvent>();
     auto changes = std::make_shared<std::atomic<int>>(0);
+    // Set when the thread left behind has ended and let go of what it was given.
+    auto ended = std::make_shared<TSimpleEvent>();
     {
+        std::shared_ptr<void> held(nullptr, [ended](void*) { ended->SetEvent(); });
         TCommEventThread watcher(
-            [release, entered] {
+            [release, entered, held] {
                 entered->SetEvent();
                 release->WaitFor(-1);  // a driver that does not return on a signal
                 return 0;
@@ -598,9 +599,10 @@ TEST(CommWatcher, LeavesBehindAWaitThatIgnoresTheWakeUpWithoutHangingTheCaller) 
         EXPECT_FALSE(watcher.Terminate(30));
         EXPECT_FALSE(watcher.Running());
     }  // destroyed while its thread still waits
+    EXPECT_NE(ended->WaitFor(0), TEventWaitResult::wrSignaled);
     release->SetEvent();
-    // The thread ends on its own and reports nothing more once it was asked to end.
-    for (int i = 0; i < 100; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The thread ends on its own (its wait returned a change) and reports nothing once it was asked to end.
+    ASSERT_EQ(ended->WaitFor(5000), TEventWaitResult::wrSignaled);
     EXPECT_EQ(changes->load(), 0);
 }
 
@@ -612,8 +614,7 @@ TEST(CommWatcher, EndsWhenTheDriverCannotWait) {
             return -1;
         },
         [&] { ++changes; });
-    for (int i = 0; i < 500 && !watcher.Failed(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(watcher.WaitEnded(5000));
     EXPECT_TRUE(watcher.Failed());
     EXPECT_FALSE(watcher.Running());
     EXPECT_TRUE(watcher.Terminate());

@@ -36,6 +36,10 @@ class TCommEventThread {
     // The wait failed with something other than a wake-up (the driver cannot wait for line changes, or the
     // device is gone); the thread has ended.
     bool Failed() const { return state_->failed.load(); }
+    // Waits up to waitMs for the thread to end by itself (its wait failed); true when it has.
+    bool WaitEnded(int waitMs) const {
+        return state_->finished.WaitFor(waitMs) == TEventWaitResult::wrSignaled;
+    }
     bool Running() const;
 
   private:

@@ -161,6 +161,9 @@ void TMainForm::setDeviceDirectory(const std::string& devDir) {
 }
 
 TMainForm::~TMainForm() {
+    // A job still running is stopped and joined first: its messages go to a user interface that goes next.
+    delete jobs_;
+    jobs_ = nullptr;
     // The views go before the state they show; nothing may call back into this window afterwards.
     st_.views = &nullViews_;
     delete mdi_;
@@ -215,7 +218,7 @@ void TMainForm::guarded(const std::function<void()>& handler) {
 // --- writer jobs and the commands that wait for them ---
 
 bool TMainForm::writerBusy() const {
-    return jobs_->running() || jobLocks_ > 0;
+    return (jobs_ && jobs_->running()) || jobLocks_ > 0;
 }
 
 void TMainForm::runCommand(const std::function<void()>& handler) {
