@@ -117,6 +117,7 @@ bool LoadCfg(MainState& st, std::string_view content) {
     st.views->refreshSelections();
 
     std::error_code ec;
+    st.dataFileName = configDataFilePath(st.configPath, st.dataFileName);
     const std::string& name = st.dataFileName;
     if (name.empty() || !std::filesystem::is_regular_file(name, ec)) {
         st.ui->message(name.empty() ? "No data file name" : "Can not find '" + name + "' !");

@@ -235,6 +235,72 @@ TEST_F(ConfigLoad, DataFileProblemsKeepTheSetUpAndReportTheName) {
     EXPECT_EQ(ui.log.back(), dataErr());
 }
 
+// Changes the working folder for the life of the object.
+struct WorkingFolder {
+    explicit WorkingFolder(const std::filesystem::path& to) : before(std::filesystem::current_path()) {
+        std::filesystem::current_path(to);
+    }
+    ~WorkingFolder() { std::filesystem::current_path(before); }
+    std::filesystem::path before;
+};
+
+// A data file named without its full path is looked for beside the configuration first, then from the
+// working folder; the command line's -c goes through the same loader.
+TEST_F(ConfigLoad, RelativeDataFileIsFoundBesideTheConfiguration) {
+    MainState d05;
+    ASSERT_TRUE(selectDevice(d05, "QZR-D05"));
+    std::filesystem::create_directories(dir.path() / "proj" / "data");
+    std::filesystem::create_directories(dir.path() / "cwd");
+    // Two different programs: word 0 tells which file was read.
+    auto program = [&](const std::string& name, int word0) {
+        writeBin(dir, d05, name);
+        std::string bytes = test::readFile(dir.file(name));
+        bytes[0] = static_cast<char>(word0 & 0xFF);
+        bytes[1] = static_cast<char>(word0 >> 8);
+        test::writeFile(dir.file(name), bytes);
+    };
+    struct Case {
+        const char* named;   // the "File name:" value
+        const char* beside;  // the file put beside the configuration (relative to proj/), or null
+        const char* cwd;     // the file put in the working folder, or null
+        const char* loaded;  // the data-file name after the load (relative to the temp folder), or null
+        int word0;
+    };
+    const Case cases[] = {
+        {"x.bin", "x.bin", nullptr, "proj/x.bin", 0x0111},
+        {"x.bin", "x.bin", "x.bin", "proj/x.bin", 0x0111},  // beside the configuration first
+        {"x.bin", nullptr, "x.bin", "", 0x0222},            // then where it was always looked for
+        {"data/x.bin", "data/x.bin", nullptr, "proj/data/x.bin", 0x0111},
+        {"x.bin", nullptr, nullptr, nullptr, 0},
+    };
+    const WorkingFolder in(dir.path() / "cwd");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.named) + (c.beside ? " beside" : "") + (c.cwd ? " cwd" : ""));
+        std::filesystem::remove(dir.path() / "proj" / c.named);
+        std::filesystem::remove(dir.path() / "cwd" / c.named);
+        if (c.beside) program(std::string("proj/") + c.beside, 0x0111);
+        if (c.cwd) program(std::string("cwd/") + c.cwd, 0x0222);
+        st.configPath = dir.file("proj/q.cfg");
+        ui.log.clear();
+        const bool loaded = LoadCfg(st, configText(c.named));
+        if (!c.loaded) {
+            EXPECT_FALSE(loaded);
+            EXPECT_EQ(ui.log, std::vector<std::string>{"Can not find '" + std::string(c.named) + "' !"});
+            continue;
+        }
+        ASSERT_TRUE(loaded) << ::testing::PrintToString(ui.log);
+        EXPECT_EQ(st.dataFileName, *c.loaded ? dir.file(c.loaded) : std::string(c.named));
+        EXPECT_EQ(wordValue(st.image.programWord(0)), c.word0);
+    }
+
+    // The command line, started in another folder, loads the same project.
+    program("proj/x.bin", 0x0111);
+    test::writeFile(dir.file("proj/q.cfg"), configText("x.bin"));
+    const test::CliResult cli = test::runCli({"-c", dir.file("proj/q.cfg"), "info"});
+    EXPECT_EQ(cli.status, 0) << cli.out << cli.err;
+    EXPECT_NE(cli.out.find("File name: " + dir.file("proj/x.bin") + "\n"), std::string::npos) << cli.out;
+}
+
 TEST_F(ConfigRefused, FormatsAndDevicesThatAreNotKnown) {
     const MainState before;
     for (const std::string& text :

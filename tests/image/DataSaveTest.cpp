@@ -46,6 +46,26 @@ TEST_F(DataSave, BlankWordsOfTheNarrowCore) {
     EXPECT_EQ(image[1], 0x07);
 }
 
+// A typed extension decides the format; the dialog's filter only proposes one for other names.
+TEST(DataSaveFormatChoice, TypedExtensionWinsOverTheFilter) {
+    struct Case {
+        const char* name;
+        DataSaveFormat filter;
+        DataSaveFormat expected;
+    };
+    const Case cases[] = {
+        {"/p/out.mhx", DataSaveFormat::binary, DataSaveFormat::hex},
+        {"/p/out.MHX", DataSaveFormat::binary, DataSaveFormat::hex},
+        {"/p/out.bin", DataSaveFormat::hex, DataSaveFormat::binary},
+        {"/p/out.Bin", DataSaveFormat::hex, DataSaveFormat::binary},
+        {"/p/out.txt", DataSaveFormat::hex, DataSaveFormat::hex},
+        {"/p/out", DataSaveFormat::binary, DataSaveFormat::binary},
+        {"/p/dir.mhx/out", DataSaveFormat::binary, DataSaveFormat::binary},
+        {"/p/out.mhx.bak", DataSaveFormat::hex, DataSaveFormat::hex},
+    };
+    for (const Case& c : cases) EXPECT_EQ(chosenSaveFormat(c.name, c.filter), c.expected) << c.name;
+}
+
 TEST_F(DataSave, RecordsBreakAtSixteenByteBoundariesAndEmptyWords) {
     std::vector<uint8_t> image(0x30, 0xFF);
     for (std::size_t i = 4; i < 0x24; ++i) image[i] = static_cast<uint8_t>(i);

@@ -73,6 +73,41 @@ TEST(PortNames, PresentDevicesComeInGroupOrderAndNumericOrder) {
     EXPECT_EQ(resolvePortEntry("Com4", dev.path().string()), dev.file("ttyS2"));
 }
 
+// The port list: Com1..Com8 with what each opens, then the present adapters by their stable names.
+TEST(PortNames, PortListNamesTheDeviceBehindEachEntry) {
+    test::TempDir dev;
+    std::filesystem::create_symlink("/dev/null", dev.path() / "ttyUSB0");
+    std::filesystem::create_symlink("/dev/null", dev.path() / "ttyACM0");
+    std::filesystem::create_directories(dev.path() / "serial" / "by-id");
+    const auto byId = dev.path() / "serial" / "by-id";
+    std::filesystem::create_symlink("/dev/zero", byId / "usb-Maker_B-if00");
+    std::filesystem::create_symlink("/dev/null", byId / "usb-Maker_A-if00");
+    test::writeFile((byId / "usb-not-a-device").string(), "");
+    std::filesystem::create_symlink(dev.path() / "gone", byId / "usb-unplugged");
+    ::setenv("QZR_COM3", "virtual", 1);
+    ::setenv("QZR_COM4", "/dev/ttyS9", 1);
+    const auto list = portListEntries(dev.path().string());
+    ::unsetenv("QZR_COM3");
+    ::unsetenv("QZR_COM4");
+
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const PortListEntry& e : list) got.emplace_back(e.entry, e.device);
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"Com1", dev.file("ttyUSB0")},
+        {"Com2", dev.file("ttyACM0")},
+        {"Com3", "virtual"},
+        {"Com4", "/dev/ttyS9"},
+        {"Com5", ""},
+        {"Com6", ""},
+        {"Com7", ""},
+        {"Com8", ""},
+        {(byId / "usb-Maker_A-if00").string(), "/dev/null"},
+        {(byId / "usb-Maker_B-if00").string(), "/dev/zero"},
+    };
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(stableSerialNames("/nonexistent"), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace qzr
 

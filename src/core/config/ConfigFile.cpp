@@ -248,6 +248,16 @@ CfgParse parseConfig(std::string_view content) {
     return result;
 }
 
+std::string configDataFilePath(const std::string& configPath, const std::string& dataFile) {
+    namespace fs = std::filesystem;
+    const fs::path name(dataFile);
+    if (dataFile.empty() || name.is_absolute() || configPath.empty()) return dataFile;
+    std::error_code ec;
+    const fs::path beside = fs::path(configPath).parent_path() / name;
+    if (fs::is_regular_file(beside, ec)) return beside.string();
+    return dataFile;
+}
+
 std::string oneLine(std::string text) {
     std::replace_if(
         text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');

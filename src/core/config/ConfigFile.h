@@ -85,6 +85,12 @@ struct CfgParse {
 // Parses a configuration file's content: the keyed text format only. Nothing of it reaches any state.
 CfgParse parseConfig(std::string_view content);
 
+// Where the data file that a configuration names is looked for: a relative name first beside the
+// configuration file (a project folder keeps working wherever it is moved or opened from), then as it
+// stands (from the working folder). Returns the first of them that is a regular file; otherwise the name as
+// it stands, so that a message names what the file says. Absolute and empty names are returned unchanged.
+std::string configDataFilePath(const std::string& configPath, const std::string& dataFile);
+
 // A text kept on one line of the file: line breaks inside it become blanks.
 std::string oneLine(std::string text);
 

@@ -25,6 +25,10 @@ std::optional<DataSaveFormat> saveFormatForName(const std::string& fileName) {
     return std::nullopt;
 }
 
+DataSaveFormat chosenSaveFormat(const std::string& fileName, DataSaveFormat filterFormat) {
+    return saveFormatForName(fileName).value_or(filterFormat);
+}
+
 std::vector<uint8_t> buildOutputImage(const DeviceFields& device, const MemoryImage& memory) {
     const std::size_t words = std::min<std::size_t>(
         static_cast<std::size_t>(std::max(device.programByteCount, 0)) / 2, layout::kProgramWords);

@@ -18,6 +18,10 @@ enum class DataSaveFormat { hex = 1, binary = 2 };
 // The format a file name asks for: a name ending in .mhx (any case) HEX, in .bin binary, nothing else.
 std::optional<DataSaveFormat> saveFormatForName(const std::string& fileName);
 
+// The format "&Save Data Memory" writes: a typed .mhx or .bin extension decides, whatever the dialog's
+// filter; the filter decides only for other names (so a file is never read back as the other format).
+DataSaveFormat chosenSaveFormat(const std::string& fileName, DataSaveFormat filterFormat);
+
 // The content of a saved data file: each program word as a 16-bit value, low byte first; for a device with
 // EEPROM, 0xFF up to 81FFH and then each EEPROM byte followed by 0x00.
 std::vector<uint8_t> buildOutputImage(const DeviceFields& device, const MemoryImage& memory);

@@ -91,4 +91,36 @@ std::string resolvePortEntry(const std::string& entry, const std::string& devDir
     return entry;
 }
 
+std::vector<std::string> stableSerialNames(const std::string& devDir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::filesystem::path(devDir) / "serial" / "by-id", ec)) {
+        const std::string path = e.path().string();
+        if (isCharacterDevice(path)) names.push_back(path);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<PortListEntry> portListEntries(const std::string& devDir) {
+    std::vector<PortListEntry> list;
+    for (int n = 1; n <= 8; ++n) {
+        const std::string entry = "Com" + std::to_string(n);
+        std::string device = resolvePortEntry(entry, devDir);
+        if (isVirtualPortEntry(device)) {
+            device = "virtual";
+        } else if (device == entry) {
+            device.clear();  // no device behind it
+        }
+        list.push_back({entry, device});
+    }
+    for (const std::string& name : stableSerialNames(devDir)) {
+        std::error_code ec;
+        const std::filesystem::path target = std::filesystem::canonical(name, ec);
+        list.push_back({name, ec ? name : target.string()});
+    }
+    return list;
+}
+
 }  // namespace qzr

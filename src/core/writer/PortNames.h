@@ -30,4 +30,20 @@ std::vector<std::string> presentSerialDevices(const std::string& devDir = "/dev"
 // open); anything else is returned as it stands.
 std::string resolvePortEntry(const std::string& entry, const std::string& devDir = "/dev");
 
+// One entry of the desktop program's port list: what the user picks, and the device it opens now ("virtual"
+// for the emulated writer; empty when nothing is behind it, as for a ComN beyond the present devices).
+struct PortListEntry {
+    std::string entry;
+    std::string device;
+};
+
+// The serial devices present by their stable names: the links in `devDir`/serial/by-id that lead to a
+// character device, sorted by name. Such a name opens the same adapter whatever order the system counted
+// the adapters in.
+std::vector<std::string> stableSerialNames(const std::string& devDir = "/dev");
+
+// The port list: "Com1" .. "Com8", each with the device it opens (resolvePortEntry), then the stable
+// names of the present devices, each with the device it leads to.
+std::vector<PortListEntry> portListEntries(const std::string& devDir = "/dev");
+
 }  // namespace qzr

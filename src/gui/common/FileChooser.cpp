@@ -8,6 +8,8 @@ namespace {
 std::optional<FileChoice> run(QWidget* parent, const FileDialogRequest& r, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent, r.title);
     dialog.setAcceptMode(mode);
+    // The program asks about an existing file itself, where it does at all; the dialog never asks too.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilters(r.filters);
     if (r.filterIndex >= 1 && r.filterIndex <= r.filters.size())

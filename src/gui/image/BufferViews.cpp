@@ -6,10 +6,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <string>
@@ -232,6 +234,20 @@ bool BufferView::editCell(int row, int col) {
     if (!rules_.edit(st_, index, text.toStdString(), result)) return false;
     model_->setCell(row, col, QString::fromStdString(rules_.cellText(st_.image, index)));
     return true;
+}
+
+int BufferView::columnsWidth() const {
+    return grid_->verticalHeader()->sizeHint().width() + (columnCount() - 1) * rules_.columnWidth +
+           2 * grid_->frameWidth() + grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid_);
+}
+
+void BufferView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!sub) return;
+    if (QLayout* l = sub->layout()) l->activate();
+    const int frame = sub->width() - width();
+    if (sub->width() < columnsWidth() + frame) sub->resize(columnsWidth() + frame, sub->height());
 }
 
 void BufferView::StringGrid1DblClick() {

@@ -74,8 +74,14 @@ class BufferView : public QWidget {
 
     QTableView* grid() const { return grid_; }
 
+    // The width that shows every column of the grid side by side (with room for the vertical scroll bar).
+    int columnsWidth() const;
+
   protected:
     BufferView(MainState& st, const BufferGridRules& rules, QWidget* parent);
+    // Shown in a child window narrower than its columns (the EEPROM view's described 487 pixels hold only
+    // 14 of its 16 columns in most fonts): the window is widened to show them all.
+    void showEvent(QShowEvent* event) override;
 
     MainState& st_;
 

@@ -70,7 +70,9 @@ class StartAddressValidator final : public QValidator {
 };
 
 QLabel* sunken(QWidget* parent, const char* name, const QString& text) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);  // a file name is never markup
+    label->setText(text);
     label->setObjectName(name);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setMinimumWidth(120);

@@ -12,6 +12,16 @@ namespace {
 QString text(const std::string& s) {
     return QString::fromLocal8Bit(s.c_str());
 }
+
+// A box whose text is shown as it stands: file names and other texts from outside are never read as
+// markup (an <img> in a file name would otherwise be loaded as a picture).
+int showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const std::string& s,
+            QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, title, QString(), buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text(s));
+    return box.exec();
+}
 }  // namespace
 
 GuiUserInterface::GuiUserInterface(QWidget* parent, UserInterface* inner)
@@ -37,9 +47,9 @@ void GuiUserInterface::showMessage(const std::string& s, bool isError) {
         return;
     }
     if (isError) {
-        QMessageBox::critical(parent_, QStringLiteral("Error"), text(s));
+        showBox(parent_, QMessageBox::Critical, QStringLiteral("Error"), s, QMessageBox::Ok);
     } else {
-        QMessageBox::information(parent_, QStringLiteral("QZR Writer"), text(s));
+        showBox(parent_, QMessageBox::Information, QStringLiteral("QZR Writer"), s, QMessageBox::Ok);
     }
 }
 
@@ -55,16 +65,16 @@ bool GuiUserInterface::askYesNo(const std::string& s) {
     assert(onUiThread() && "questions are asked on the UI thread only");
     if (!onUiThread()) return false;
     if (inner_) return inner_->askYesNo(s);
-    return QMessageBox::question(parent_, QStringLiteral("Confirm"), text(s),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return showBox(parent_, QMessageBox::Question, QStringLiteral("Confirm"), s,
+                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool GuiUserInterface::askAbortIgnore(const std::string& s) {
     assert(onUiThread() && "questions are asked on the UI thread only");
     if (!onUiThread()) return false;
     if (inner_) return inner_->askAbortIgnore(s);
-    return QMessageBox::warning(parent_, QStringLiteral("Confirm"), text(s),
-                                QMessageBox::Abort | QMessageBox::Ignore) == QMessageBox::Ignore;
+    return showBox(parent_, QMessageBox::Warning, QStringLiteral("Confirm"), s,
+                   QMessageBox::Abort | QMessageBox::Ignore) == QMessageBox::Ignore;
 }
 
 }  // namespace qzr::gui

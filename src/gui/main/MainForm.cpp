@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -13,9 +14,16 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QTextDocument>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
 
 #include "app/BufferCommands.h"
 #include "app/ConfigCommands.h"
@@ -34,7 +42,9 @@
 #include "core/options/Options.h"
 #include "core/serial_number/QtpFile.h"
 #include "core/serial_number/SerialNumber.h"
+#include "core/writer/CommLink.h"
 #include "core/writer/PortNames.h"
+#include "gui/common/AppIcon.h"
 #include "gui/common/FileChooser.h"
 #include "gui/common/Guarded.h"
 #include "gui/common/Text.h"
@@ -52,11 +62,18 @@ namespace {
 const char* const kProductionLogKey = "productionLog";
 const char* const kJournalKey = "productionJournal";
 const char* const kVoidFailedKey = "voidFailedNumbers";
+const char* const kGeometryKey = "mainWindowGeometry";
+
+// A tip is read as markup when it looks like markup: a path is made a paragraph of escaped text.
+QString plainTip(const QString& text) {
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+}
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserInterface* ui)
     : QMainWindow(parent), views_(makeViews(*this)) {
     setObjectName("TMainForm");
+    installApplicationIcon();
     setWindowTitle(QString("QZR Writer V") + kVersionText);
     setAcceptDrops(true);
     if (!startupDirectory.empty()) st_.startupDirectory = startupDirectory;
@@ -77,7 +94,18 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     buildMenus();
     buildToolBar();
     buildPanel();
-    row->addWidget(findChild<QWidget*>("Panel1"));
+    // The left panel scrolls when the screen is lower than it (the engineering panel makes it taller), so
+    // the window never has to outgrow the screen.
+    auto* panelScroll = new QScrollArea(central);
+    panelScroll->setObjectName("Panel1Scroll");
+    panelScroll->setFrameShape(QFrame::NoFrame);
+    panelScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    panelScroll->setWidgetResizable(true);
+    QWidget* panel1 = findChild<QWidget*>("Panel1");
+    panelScroll->setWidget(panel1);
+    panelScroll->setFixedWidth(panel1->width() +
+                               panelScroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
+    row->addWidget(panelScroll);
     row->addWidget(mdi_, 1);
     setCentralWidget(central);
     buildStatusBar();
@@ -86,7 +114,6 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     watch_ = new DataFileWatch([this] { refreshStatus(); }, this);
 
     showSelections();
-    refreshPortTips();
     refreshLabels();
     refreshDeviceCommands();
     actions_.FileSaveAsItem->setEnabled(false);
@@ -104,7 +131,33 @@ TMainForm::TMainForm(QWidget* parent, const std::string& startupDirectory, UserI
     for (QComboBox* list : {comboBox1_, handShake_})
         connect(list, &QComboBox::currentIndexChanged, this,
                 [this] { runCommand([this] { ComboBox1Change(); }); });
-    resize(1300, 800);
+    placeOnScreen();
+}
+
+void TMainForm::placeOnScreen() {
+    const QByteArray saved = userSettings().value(kGeometryKey).toByteArray();
+    restoreGeometry(saved);  // where the window was left, if it was
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1300, 800);
+    // Before the first show the frame is not known yet: room is left for a usual one.
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isEmpty()) frame = QSize(16, 48);
+    // Otherwise the described 1300 x 800; either as far as the screen holds it, and on it.
+    const QSize size =
+        (saved.isEmpty() ? QSize(1300, 800) : geometry().size()).boundedTo(room.size() - frame);
+    QRect g(saved.isEmpty() ? QPoint(room.left() + (room.width() - size.width() - frame.width()) / 2,
+                                     room.top() + (room.height() - size.height() - frame.height()) / 2)
+                            : geometry().topLeft(),
+            size);
+    const QRect inner = room.adjusted(0, 0, -frame.width(), -frame.height());
+    if (g.right() > inner.right()) g.moveRight(inner.right());
+    if (g.bottom() > inner.bottom()) g.moveBottom(inner.bottom());
+    g.moveTopLeft(QPoint(std::max(g.left(), inner.left()), std::max(g.top(), inner.top())));
+    setGeometry(g);
+}
+
+void TMainForm::setDeviceDirectory(const std::string& devDir) {
+    devDir_ = devDir;
+    refreshPortList();
 }
 
 TMainForm::~TMainForm() {
@@ -269,7 +322,9 @@ void TMainForm::SaveProgramMemory1Click() {
                                     qs(dialogInitialName(st_.dataFileName))};
     const auto choice = chooser_->saveFile(this, request);
     if (!choice) return;
-    const auto format = choice->filterIndex == 1 ? DataSaveFormat::hex : DataSaveFormat::binary;
+    // A typed .mhx or .bin decides; the filter only proposes.
+    const auto format = chosenSaveFormat(
+        choice->path.toStdString(), choice->filterIndex == 1 ? DataSaveFormat::hex : DataSaveFormat::binary);
     if (SaveProgramMemory(st_.device, st_.image, *st_.ui, choice->path.toStdString(), format) &&
         QFileInfo(choice->path) == QFileInfo(qs(st_.dataFileName))) {
         watch_->watch(qs(st_.dataFileName));  // our own write is no change on disk to report
@@ -350,7 +405,7 @@ void TMainForm::refreshLabels() {
     labels_["stChecksumInIC"]->setText(QString::fromLatin1(o.idChecksumText.c_str()));
     labels_["lbID"]->setText(QString::fromLatin1(o.idText.c_str()));
     labels_["Label1"]->setText(qs(serialModeLabel(st_.serial)));
-    labels_["Label19"]->setText(qs(qtpFileLabel(st_.serial)));
+    showQtpFileLabel();
     labels_["stSerialNo"]->setText(qs(st_.serial.serialNoText));
     labels_["lbLotCounts"]->setText(qs(lotCountsText(st_)));
     labels_["Label13"]->setText(qs(st_.serial.passCountText));
@@ -373,8 +428,21 @@ void TMainForm::refreshDeviceCommands() {
 
 void TMainForm::refreshStatus() {
     labels_["lbStatusDevice"]->setText("Device: " + qs(st_.device.deviceName));
-    labels_["lbStatusPort"]->setText("Port: " + qs(st_.link.portName) +
-                                     (st_.link.portError ? QString(" (not open)") : QString()));
+    // The port with the device behind it, and why it is not open.
+    QString port = "Port: " + qs(st_.link.portName);
+    const std::string device = resolvePortEntry(st_.link.portEntry, devDir_);
+    if (isVirtualPortEntry(device)) {
+        port += " (virtual writer)";
+    } else if (device != st_.link.portEntry) {
+        port += " = " + qs(device);
+    }
+    if (st_.link.portError) {
+        // (The port is asked only while no writer job may be opening it.)
+        const int error = st_.link.Comm1 && !writerBusy() ? st_.link.Comm1->LastOpenError() : 0;
+        port += error ? " (not open: " + QString::fromLocal8Bit(std::strerror(error)) + ")"
+                      : QString(" (not open)");
+    }
+    labels_["lbStatusPort"]->setText(port);
     labels_["lbStatusWriter"]->setText(
         "Writer: " + (st_.link.writerIdText.empty() ? QString("none") : qs(st_.link.writerIdText).trimmed()));
     labels_["lbStatusLog"]->setText(
@@ -422,6 +490,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    userSettings().setValue(kGeometryKey, saveGeometry());
     // A writer check in the background is stopped (within one wait) and what it did applied, so the port
     // it opened is closed with the others.
     waiting_.clear();  // the commands that waited for it are dropped with the window
@@ -433,28 +502,61 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 // --- the lists ---
 
 void TMainForm::showSelections() {
-    const QSignalBlocker b1(comboBox1_), b2(comboBox2_), b3(handShake_);
+    const QSignalBlocker b2(comboBox2_), b3(handShake_);
     comboBox2_->setCurrentText(qs(st_.deviceListText));
-    const QString port = qs(st_.link.portEntry);
-    int index = -1;
-    for (int i = 0; i < comboBox1_->count(); ++i)
-        if (samePortEntry(comboBox1_->itemText(i).toStdString(), st_.link.portEntry)) index = i;
-    if (index < 0) {
-        comboBox1_->addItem(port);  // a device path or "virtual"
-        index = comboBox1_->count() - 1;
-        refreshPortTips();
-    }
-    comboBox1_->setCurrentIndex(index);
+    refreshPortList();
     handShake_->setCurrentText(qs(st_.link.handshake));
     refreshStatus();
 }
 
+void TMainForm::refreshPortList() {
+    const QSignalBlocker block(comboBox1_);
+    comboBox1_->clear();
+    int index = -1;
+    for (const PortListEntry& e : portListEntries(devDir_)) {
+        if (samePortEntry(e.entry, st_.link.portEntry)) index = comboBox1_->count();
+        comboBox1_->addItem(qs(e.entry));
+    }
+    if (index < 0) {
+        index = comboBox1_->count();
+        comboBox1_->addItem(qs(st_.link.portEntry));  // a device path or "virtual"
+    }
+    comboBox1_->setCurrentIndex(index);
+    refreshPortTips();
+}
+
 void TMainForm::refreshPortTips() {
     for (int i = 0; i < comboBox1_->count(); ++i) {
-        const std::string resolved = resolvePortEntry(comboBox1_->itemText(i).toStdString());
-        comboBox1_->setItemData(i, isVirtualPortEntry(resolved) ? QString("virtual writer") : qs(resolved),
-                                Qt::ToolTipRole);
+        const std::string entry = comboBox1_->itemText(i).toStdString();
+        const std::string resolved = resolvePortEntry(entry, devDir_);
+        QString tip;
+        if (isVirtualPortEntry(resolved)) {
+            tip = "virtual writer";
+        } else if (resolved == entry && comPortNumber(entry)) {
+            tip = "no serial device";
+        } else {
+            std::error_code ec;
+            const auto target = std::filesystem::canonical(resolved, ec);
+            tip = qs(resolved);
+            if (!ec && target.string() != resolved) tip += " = " + qs(target.string());
+        }
+        comboBox1_->setItemData(i, plainTip(tip), Qt::ToolTipRole);
     }
+}
+
+void TMainForm::showQtpFileLabel() {
+    QLabel* label = labels_["Label19"];
+    const SerialNumberState& s = st_.serial;
+    if (!s.qtpFileOpen || s.qtpFilePath.empty()) {
+        label->setText(qs(qtpFileLabel(s)));
+        label->setToolTip(QString());
+        return;
+    }
+    const QFileInfo file(qs(s.qtpFilePath));
+    const QString folder = QDir::toNativeSeparators(file.absolutePath());
+    const int room = std::max(label->contentsRect().width(), 140);
+    label->setText(file.fileName() + "\n" + label->fontMetrics().elidedText(folder, Qt::ElideMiddle, room));
+    label->setToolTip(plainTip(QDir::toNativeSeparators(file.absoluteFilePath())));
 }
 
 void TMainForm::ComboBox1Change() {

@@ -139,6 +139,9 @@ class TMainForm : public QMainWindow {
     // Loads a data or configuration file as "&Load Data" does with it chosen (drop, recent files, reload).
     void loadFile(const QString& path);
 
+    // The folder that holds the serial devices the port list offers (default /dev; tests use their own).
+    void setDeviceDirectory(const std::string& devDir);
+
     // --- for the commands that live in other files (MainFormCommands.h) ---
     // Whether a command waits while a writer job runs: every command that can change the project or talks
     // to the writer does; the window arrangements, Exit and the version window do not.
@@ -226,7 +229,13 @@ class TMainForm : public QMainWindow {
     void enableSingleAreaCommands(bool enabled, bool menuItemsToo);
     void refreshDeviceCommands();
     void showSelections();
+    // The port list from the present devices (the entry in use stays), each entry with its device as tip.
+    void refreshPortList();
     void refreshPortTips();
+    // Label19: the QTP file's name, its folder elided in the middle, the whole path as tip.
+    void showQtpFileLabel();
+    // Size and place at the first show: as remembered, else the described size, within the screen.
+    void placeOnScreen();
     // A file was loaded or saved as the data file: remembered and watched again.
     void fileLoaded(bool loaded, const QString& path);
     // Runs a command now, or after the running writer job; then the commands that waited.
@@ -247,6 +256,7 @@ class TMainForm : public QMainWindow {
 
     QMdiArea* mdi_ = nullptr;
     QComboBox* comboBox1_ = nullptr;
+    std::string devDir_ = "/dev";
     QComboBox* handShake_ = nullptr;
     QComboBox* comboBox2_ = nullptr;
     QPointer<TMDIChild> programView_;

@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "core/device/DeviceCatalogue.h"
 #include "gui/common/Text.h"
@@ -25,6 +26,20 @@
 namespace qzr::gui {
 
 namespace {
+
+// The port list: the present devices are read again just before it opens.
+class PortList final : public QComboBox {
+  public:
+    PortList(std::function<void()> refresh, QWidget* parent)
+        : QComboBox(parent), refresh_(std::move(refresh)) {}
+    void showPopup() override {
+        refresh_();
+        QComboBox::showPopup();
+    }
+
+  private:
+    std::function<void()> refresh_;
+};
 
 // A toolbar picture: a few letters on a coloured tile.
 QIcon letterIcon(const QString& letters, const QColor& colour) {
@@ -230,9 +245,10 @@ void TMainForm::buildToolBar() {
     label3->setObjectName("Label3");
     engineering_.Label3 = label3;
     bar->addWidget(label3);
-    comboBox1_ = new QComboBox(this);
+    // Com1 .. Com8, then the adapters present by their stable names; read again each time the list opens
+    // (an adapter may have been plugged in since).
+    comboBox1_ = new PortList([this] { refreshPortList(); }, this);
     comboBox1_->setObjectName("ComboBox1");
-    for (int n = 1; n <= 8; ++n) comboBox1_->addItem(QString("Com%1").arg(n));
     bar->addWidget(comboBox1_);
     handShake_ = new QComboBox(this);
     handShake_->setObjectName("HandShake");
@@ -252,7 +268,9 @@ void TMainForm::buildPanel() {
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 0, 0, 0);
     auto label = [this](const QString& name, const QString& text, QWidget* parent) {
-        auto* l = new QLabel(text, parent);
+        auto* l = new QLabel(parent);
+        l->setTextFormat(Qt::PlainText);  // file names, ID characters: never markup
+        l->setText(text);
         l->setObjectName(name);
         labels_[name.toStdString()] = l;
         return l;
@@ -384,11 +402,13 @@ void TMainForm::buildStatusBar() {
     bar->setObjectName("StatusBar1");
     for (const char* name : {"lbStatusLog", "lbStatusDevice", "lbStatusPort", "lbStatusWriter"}) {
         auto* l = new QLabel(this);
+        l->setTextFormat(Qt::PlainText);
         l->setObjectName(name);
         labels_[name] = l;
         bar->addPermanentWidget(l);
     }
     auto* data = new QLabel(this);
+    data->setTextFormat(Qt::PlainText);
     data->setObjectName("lbStatusData");
     data->setStyleSheet("color: #B00000; font-weight: bold;");
     labels_["lbStatusData"] = data;

@@ -3,6 +3,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QThread>
+#include <algorithm>
 
 #include "app/ShellCommands.h"
 #include "core/options/IdCode.h"
@@ -89,8 +90,18 @@ void TMainForm::EEPROM1Click() {
 QMdiSubWindow* TMainForm::addChild(QWidget* view, const QSize& size) {
     QMdiSubWindow* sub = mdi_->addSubWindow(view);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->resize(size);
+    // Within the visible area: no larger than it, and moved back into it where the cascade put it
+    // partly outside.
+    const QRect area = mdi_->viewport()->rect();
+    sub->resize(area.isEmpty() ? size : size.boundedTo(area.size()));
     sub->show();
+    if (!area.isEmpty()) {
+        QRect g = sub->geometry();
+        if (g.right() > area.right()) g.moveRight(area.right());
+        if (g.bottom() > area.bottom()) g.moveBottom(area.bottom());
+        g.moveTopLeft(QPoint(std::max(g.left(), 0), std::max(g.top(), 0)));
+        sub->move(g.topLeft());
+    }
     return sub;
 }
 

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include "app/SystemInfo.h"
@@ -51,8 +52,12 @@ TPasswordForm::TPasswordForm(QWidget* parent) : QDialog(parent) {
     row->addWidget(named("Label1", "Password :", this));
     edit_ = new QLineEdit(this);
     edit_->setObjectName("MaskEdit1");
-    edit_->setInputMask("nnnnnnnn; ");  // eight optional letters or digits, blanks kept
-    edit_->setText(QString(8, ' '));
+    // Up to eight letters or digits; what was not typed counts as blanks (text()). The field starts empty,
+    // so typing goes in at once, wherever the field was clicked (a field of eight blanks with the cursor
+    // behind them took nothing until Home).
+    edit_->setMaxLength(8);
+    edit_->setValidator(new QRegularExpressionValidator(QRegularExpression("[A-Za-z0-9]{0,8}"), edit_));
+    edit_->setFocus();
     row->addWidget(edit_);
     column->addLayout(row);
     auto* ok = new QPushButton("OK", this);
@@ -63,7 +68,7 @@ TPasswordForm::TPasswordForm(QWidget* parent) : QDialog(parent) {
 }
 
 std::string TPasswordForm::text() const {
-    QString t = edit_->displayText().left(8);
+    QString t = edit_->text().left(8);
     while (t.size() < 8) t += ' ';
     return t.toStdString();
 }

@@ -7,7 +7,7 @@ class QLineEdit;
 
 namespace qzr::gui {
 
-// "Password": an eight-character masked entry (letters and digits, blanks kept) and "OK".
+// "Password": an eight-character entry (letters and digits; blanks where nothing was typed) and "OK".
 class TPasswordForm : public QDialog {
     Q_OBJECT
   public:

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "app/ShellCommands.h"
+#include "gui/common/AppIcon.h"
 #include "gui/common/LogoForm.h"
 #include "gui/main/GuiUserInterface.h"
 #include "gui/main/MainForm.h"
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName("QZR");
     QApplication::setApplicationName("QZR Writer");
+    qzr::gui::installApplicationIcon();
 
     // One copy at a time; the lock goes with the process, so a crashed copy leaves none behind.
     qzr::gui::GuiUserInterface refusal(nullptr);

@@ -4,9 +4,12 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 #include "app/MainState.h"
@@ -22,6 +25,15 @@ namespace {
 int progressKey(ViewLine l) {
     return static_cast<int>(l);
 }
+// ... and of the stream progress.
+constexpr int kStreamKey = 100;
+
+// The dialog's described size; it only ever grows from it.
+constexpr int kBaseWidth = 382;
+constexpr int kBaseHeight = 453;
+
+const QColor kPassColour(0x1B, 0x7F, 0x2E);
+const QColor kFailColour(0xC4, 0x1E, 0x1E);
 
 }  // namespace
 
@@ -30,10 +42,13 @@ class TfmProgramVerify::View final : public OperationView {
   public:
     explicit View(TfmProgramVerify& d) : d_(d) {}
     void setText(ViewLine l, const std::string& text) override {
-        d_.queue_.post([this, l, text] { d_.line(l)->setText(qs(displayText(text))); });
+        d_.queue_.post([this, l, text] { d_.showLineText(l, qs(displayText(text))); });
     }
     void setProgress(ViewLine l, const std::string& text) override {
-        d_.queue_.post([this, l, text] { d_.line(l)->setText(qs(displayText(text))); }, progressKey(l));
+        d_.queue_.post([this, l, text] { d_.showLineText(l, qs(displayText(text))); }, progressKey(l));
+    }
+    void streamProgress(int done, int total) override {
+        d_.queue_.post([this, done, total] { d_.showStreamProgress(done, total); }, kStreamKey);
     }
     void setRed(ViewLine l, bool red) override {
         d_.queue_.post([this, l, red] {
@@ -45,7 +60,10 @@ class TfmProgramVerify::View final : public OperationView {
         });
     }
     void setVisible(ViewLine l, bool visible) override {
-        d_.queue_.post([this, l, visible] { d_.line(l)->setVisible(visible); });
+        d_.queue_.post([this, l, visible] {
+            d_.line(l)->setVisible(visible);
+            d_.fitLines();
+        });
     }
     void setContinueEnabled(bool enabled) override {
         d_.queue_.post([this, enabled] { d_.btContinue_->setEnabled(enabled); });
@@ -81,11 +99,11 @@ TfmProgramVerify::TfmProgramVerify(MainState& st, QWidget* parent, std::function
       view_(std::make_unique<View>(*this)),
       session_(std::make_unique<OperationSession>(st, *view_)) {
     setObjectName("TfmProgramVerify");
-    setWindowTitle(QString());
-    setFixedSize(382, 453);
     setModal(true);
 
     auto* column = new QVBoxLayout(this);
+    // The dialog is at least its described size and grows to whatever its lines need.
+    column->setSizeConstraint(QLayout::SetMinimumSize);
     auto makeLabel = [&](ViewLine l, int pixelSize, bool visible) {
         auto* label = new QLabel(this);
         label->setObjectName(viewLineName(l));
@@ -114,7 +132,25 @@ TfmProgramVerify::TfmProgramVerify(MainState& st, QWidget* parent, std::function
     for (ViewLine l : {ViewLine::Erase, ViewLine::BlankCheck, ViewLine::Id, ViewLine::Data, ViewLine::Eeprom,
                        ViewLine::Option})
         makeLabel(l, 16, l == ViewLine::BlankCheck);
+    pbStep_ = new QProgressBar(this);
+    pbStep_->setObjectName("pbStep");
+    pbStep_->setRange(0, 100);
+    pbStep_->setValue(0);
+    pbStep_->setTextVisible(true);
+    column->addWidget(pbStep_);
     column->addStretch(1);
+    lbVerdict_ = new QLabel(this);
+    lbVerdict_->setObjectName("lbVerdict");
+    lbVerdict_->setAlignment(Qt::AlignCenter);
+    lbVerdict_->setTextFormat(Qt::PlainText);
+    lbVerdict_->setAutoFillBackground(true);
+    QFont verdictFont = font();
+    verdictFont.setPixelSize(64);
+    verdictFont.setBold(true);
+    lbVerdict_->setFont(verdictFont);
+    // The space is kept while a run is under way, so nothing moves when the verdict comes.
+    lbVerdict_->setMinimumHeight(QFontMetrics(verdictFont).height() + 16);
+    column->addWidget(lbVerdict_);
     bevel();
     makeLabel(ViewLine::Qtp, 16, false);
     makeLabel(ViewLine::TotalTime, 16, true);
@@ -135,6 +171,9 @@ TfmProgramVerify::TfmProgramVerify(MainState& st, QWidget* parent, std::function
     buttons->addWidget(btExit_);
     buttons->addWidget(btContinue_);
     column->addLayout(buttons);
+    setMinimumSize(kBaseWidth, kBaseHeight);
+    resize(kBaseWidth, std::max(kBaseHeight, sizeHint().height()));
+    showVerdict(QString(), QColor());
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName("Timer1");
@@ -187,12 +226,82 @@ void TfmProgramVerify::beginChip() {
     runNumber_ = chips_;
     chipClock_.start();
     chipInfo_->setText(QString("Chip %1").arg(chips_));
+    pbStep_->setRange(0, 100);
+    pbStep_->setValue(0);
+    showVerdict(QString(), QColor());
+}
+
+void TfmProgramVerify::showLineText(ViewLine l, const QString& text) {
+    line(l)->setText(text);
+    if (l == ViewLine::Title) showWindowTitle();
+    fitLines();
+}
+
+void TfmProgramVerify::showStreamProgress(int done, int total) {
+    if (total <= 0) return;
+    pbStep_->setRange(0, total);
+    pbStep_->setValue(std::clamp(done, 0, total));
+}
+
+void TfmProgramVerify::showVerdict(const QString& text, const QColor& background) {
+    verdictText_ = text;
+    lbVerdict_->setText(text);
+    // As large as the dialog's described width holds.
+    QFont f = lbVerdict_->font();
+    const int room = kBaseWidth - 40;
+    for (int size = 64; size >= 20; size -= 4) {
+        f.setPixelSize(size);
+        if (QFontMetrics(f).horizontalAdvance(text) <= room) break;
+    }
+    lbVerdict_->setFont(f);
+    QPalette p = lbVerdict_->palette();
+    p.setColor(QPalette::Window, text.isEmpty() ? palette().color(QPalette::Window) : background);
+    p.setColor(QPalette::WindowText,
+               text.isEmpty() ? palette().color(QPalette::WindowText) : QColor(Qt::white));
+    lbVerdict_->setPalette(p);
+    showWindowTitle();
+}
+
+void TfmProgramVerify::showWindowTitle() {
+    QString title = line(ViewLine::Title)->text().trimmed();
+    if (title.isEmpty()) title = "QZR Writer";
+    if (!verdictText_.isEmpty()) title += " - " + verdictText_;
+    setWindowTitle(title);
+}
+
+void TfmProgramVerify::fitLines() {
+    const QScreen* s = screen();
+    const int margins = layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    const int room = (s ? s->availableGeometry().width() : 1280) - margins - 40;
+    for (QLabel* label : lines_) {
+        // A line that the screen could not hold even with the dialog at its widest wraps instead.
+        const int natural = label->fontMetrics().horizontalAdvance(label->text());
+        label->setWordWrap(natural > room);
+    }
+    layout()->activate();
 }
 
 void TfmProgramVerify::runEnded(int run) {
-    if (run == chips_)
+    if (run == chips_) {
         chipInfo_->setText(
             QString("Chip %1: %2 s").arg(chips_).arg(chipClock_.elapsed() / 1000.0, 0, 'f', 2));
+        switch (session_->lastOutcome()) {
+            case RunOutcome::Passed:
+            case RunOutcome::QtpFinished:
+                pbStep_->setValue(pbStep_->maximum());
+                showVerdict("PASS", kPassColour);
+                break;
+            case RunOutcome::Failed:
+                showVerdict("FAIL", kFailColour);
+                break;
+            case RunOutcome::NotRecorded:
+                // The chip may be good, but its record is missing: the operator has to act.
+                showVerdict("NOT RECORDED", kFailColour);
+                break;
+            case RunOutcome::Stopped:
+                break;
+        }
+    }
     if (std::exception_ptr e = session_->takeError()) {
         try {
             std::rethrow_exception(e);

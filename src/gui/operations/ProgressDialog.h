@@ -12,6 +12,7 @@
 #include "gui/common/UiCallQueue.h"
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -28,7 +29,11 @@ namespace qzr::gui {
 // dialog. The engine's calls reach the labels through a queue, in order, progress addresses coalesced.
 //
 // Beyond the described dialog: the line lbChipInfo counts the chips of this dialog and says how long the
-// last one took, and Enter repeats a finished run (Continue) when Continue is enabled.
+// last one took, and Enter repeats a finished run (Continue) when Continue is enabled. For an operator at
+// arm's length: pbStep shows how far the running step's stream has come, lbVerdict shows PASS on green or
+// FAIL on red in large letters when a run ends, and the window title names the operation and its verdict.
+// A line is never cut off: the dialog widens to its longest line (as far as the screen allows; beyond that
+// the line wraps).
 class TfmProgramVerify : public QDialog {
     Q_OBJECT
   public:
@@ -55,6 +60,14 @@ class TfmProgramVerify : public QDialog {
     QLabel* line(ViewLine l) const { return lines_[static_cast<std::size_t>(l)]; }
     void beginChip();
     void runEnded(int run);
+    // A line's text as the engine sets it; the title line names the window too.
+    void showLineText(ViewLine l, const QString& text);
+    void showStreamProgress(int done, int total);
+    // The verdict of the run that ended; an empty text clears it (a run is under way).
+    void showVerdict(const QString& text, const QColor& background);
+    void showWindowTitle();
+    // Widens the dialog to its longest line, or lets a line wrap that the screen cannot hold.
+    void fitLines();
     void guarded(const std::function<void()>& f);
 
     MainState& st_;
@@ -64,6 +77,9 @@ class TfmProgramVerify : public QDialog {
     std::unique_ptr<OperationSession> session_;
     std::array<QLabel*, kViewLineCount> lines_{};
     QLabel* chipInfo_ = nullptr;
+    QProgressBar* pbStep_ = nullptr;
+    QLabel* lbVerdict_ = nullptr;
+    QString verdictText_;
     QPushButton* btContinue_ = nullptr;
     QPushButton* btExit_ = nullptr;
     QTimer* timer1_ = nullptr;

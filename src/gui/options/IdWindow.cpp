@@ -30,6 +30,7 @@ QString latin1(const std::string& s) {
 
 QLabel* sunken(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);  // ID bytes are characters, never markup
     label->setObjectName(name);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setMinimumWidth(260);
@@ -123,7 +124,9 @@ TIDChecksumForm::TIDChecksumForm(MainState& st, QWidget* parent) : QWidget(paren
         for (int r = first; r < last; ++r) {
             const auto& [caption, value] = lines[r];
             rows->addWidget(new QLabel(caption, panel), r, 0);
-            auto* v = new QLabel(latin1(*value), panel);
+            auto* v = new QLabel(panel);
+            v->setTextFormat(Qt::PlainText);
+            v->setText(latin1(*value));
             v->setFont(mono);
             v->setObjectName(QString("lbExtended%1").arg(r + 1));
             rows->addWidget(v, r, 1);

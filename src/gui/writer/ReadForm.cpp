@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QVBoxLayout>
 
 #include "app/MainState.h"
@@ -71,7 +73,19 @@ TReadForm::TReadForm(MainState& st, QWidget* parent)
     gauge_->setObjectName("CGauge1");
     gauge_->setRange(0, 100);
     gauge_->setValue(0);
-    gauge_->setStyleSheet("QProgressBar::chunk { background: blue; }");
+    // The blue bar with its percentage readable on both parts: white over the bar, black beside it.
+    // (The Fusion style draws the label in two colours, split where the bar ends.) Freed with the dialog,
+    // after the gauge made before it.
+    if (QStyle* fusion = QStyleFactory::create("Fusion")) {
+        fusion->setParent(this);
+        gauge_->setStyle(fusion);
+    }
+    QPalette bar = gauge_->palette();
+    bar.setColor(QPalette::Highlight, QColor(0, 0, 0xC0));
+    bar.setColor(QPalette::HighlightedText, Qt::white);
+    bar.setColor(QPalette::Text, Qt::black);
+    bar.setColor(QPalette::Base, Qt::white);
+    gauge_->setPalette(bar);
     column->addWidget(gauge_);
     button1_ = new QPushButton("OK", this);
     button1_->setObjectName("Button1");
