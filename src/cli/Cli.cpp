@@ -43,13 +43,6 @@ const char* kUsage =
 
 constexpr int kBarWidth = 40;
 
-bool sameTextIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // The device a configuration file names, when the file can be read and parsed; its load reports the rest.
 std::optional<std::string> configDevice(const std::string& file) {
     FilePrefix prefix;
@@ -84,6 +77,18 @@ std::string checkOptions(const Options& options, std::string& device) {
 }
 
 }  // namespace
+
+bool sameTextIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string optionItemName(std::string caption) {
+    while (!caption.empty() && (caption.back() == ':' || caption.back() == ' ')) caption.pop_back();
+    return caption;
+}
 
 std::string deviceNamed(const std::string& name) {
     for (const DeviceRecord& r : deviceTable()) {

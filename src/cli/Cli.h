@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/MainState.h"
@@ -154,6 +155,9 @@ int refuseDamagedData(Context& ctx, const std::string& option);
 
 // The device of the table whose name is `name` without regard to case; empty when there is none.
 std::string deviceNamed(const std::string& name);
+bool sameTextIgnoringCase(std::string_view a, std::string_view b);
+// The name an option item goes by on the command line: its caption as `info` prints it, without the colon.
+std::string optionItemName(std::string caption);
 
 // The --help text: options, commands and exit statuses.
 const char* helpText();

@@ -14,19 +14,6 @@ namespace qzr::cli {
 
 namespace {
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-// The caption as `info` prints it, without the colon: the name an item goes by.
-std::string itemName(std::string caption) {
-    while (!caption.empty() && (caption.back() == ':' || caption.back() == ' ')) caption.pop_back();
-    return caption;
-}
-
 // The position of `wanted` among `names`: the exact text first, else the only one that differs in case
 // alone; -1 when there is none.
 int findName(const std::vector<std::string>& names, const std::string& wanted) {
@@ -34,7 +21,7 @@ int findName(const std::vector<std::string>& names, const std::string& wanted) {
         if (names[i] == wanted) return static_cast<int>(i);
     int found = -1;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (!sameIgnoringCase(names[i], wanted)) continue;
+        if (!sameTextIgnoringCase(names[i], wanted)) continue;
         if (found >= 0) return -1;
         found = static_cast<int>(i);
     }
@@ -67,7 +54,7 @@ OptionChoice findOption(MainState& st, const std::string& name, const std::strin
     for (int k = 1; k <= 13; ++k) {
         const OptionEditorItem& item = editor.items()[static_cast<std::size_t>(k - 1)];
         if (!item.present) continue;
-        names.push_back(itemName(item.caption));
+        names.push_back(optionItemName(item.caption));
         items.push_back(k);
     }
     OptionChoice c;

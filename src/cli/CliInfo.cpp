@@ -10,12 +10,6 @@ namespace qzr::cli {
 
 namespace {
 
-// The caption without its colon (and the blanks before it): the name an item goes by.
-std::string captionName(std::string caption) {
-    while (!caption.empty() && (caption.back() == ':' || caption.back() == ' ')) caption.pop_back();
-    return caption;
-}
-
 int showInfoJson(Context& ctx) {
     const MainState& st = ctx.st;
     const OptionState& o = st.options;
@@ -24,7 +18,7 @@ int showInfoJson(Context& ctx) {
         if (st.device.optionItemSelector[k] == 0) continue;
         if (items.size() > 1) items += ", ";
         items += JsonObject()
-                     .add("name", captionName(o.items[k].caption))
+                     .add("name", optionItemName(o.items[k].caption))
                      .add("value", o.items[k].valueText)
                      .str();
     }
@@ -33,7 +27,7 @@ int showInfoJson(Context& ctx) {
                                .add("device", st.deviceListText)
                                .add("file_name", st.dataFileName)
                                .add("memory", o.memoryChecksumText)
-                               .add("options_checksum_caption", captionName(o.optionChecksumCaption))
+                               .add("options_checksum_caption", optionItemName(o.optionChecksumCaption))
                                .add("options_checksum", o.optionChecksumText)
                                .add("after_protect", o.protectChecksumText)
                                .add("option_value", o.optionValueText)
