@@ -35,8 +35,10 @@ TEST(CliUsage, EveryUsageErrorRunsNothing) {
         {{"-c", cfg, "-d", "qzr-d02", "info"}, "-d QZR-D02 and -c " + cfg + " choose different devices"},
         {{"-d", "QZR-D01", "-l", cfg, "info"}, "-d QZR-D01 and -l " + cfg + " choose different devices"},
         {{"-d", "QZR-D99", "info"}, "Unknown device: QZR-D99"},
-        // One socket is served so far.
-        {{"-p", "virtual", "-p", "virtual:new-chip", "info"}, "several sockets (a gang) are not supported"},
+        // A gang has at most eight sockets.
+        {{"-p", "virtual", "-p", "virtual", "-p", "virtual", "-p", "virtual", "-p", "virtual", "-p",
+          "virtual", "-p", "virtual", "-p", "virtual", "-p", "virtual", "info"},
+         "-p is given more than 8 times"},
         // Items and values the device does not have: the line names what it has.
         {{"-d", "QZR-D10", "info", "option", "Foo=1"},
          "option: QZR-D10 has no option \"Foo\"; its options: OSC Type, OST, WDT, PED, Security"},
