@@ -92,13 +92,17 @@ TEST(GangKill, OnlyTheChipsInFlightAreVoided) {
         ASSERT_TRUE(c.number);
         ++uses[*c.number];
         if (c.outcome == ChipOutcome::Interrupted) ++interrupted;
-        if (i < 4) EXPECT_EQ(c.outcome, ChipOutcome::Pass) << "round 1, socket " << i + 1;
+        if (i < 4) {
+            EXPECT_EQ(c.outcome, ChipOutcome::Pass) << "round 1, socket " << i + 1;
+        }
     }
     EXPECT_EQ(chips.size(), 12u);
     EXPECT_GE(interrupted, 1);
     EXPECT_LE(interrupted, 4) << "only the chips of the round in flight";
     for (const auto& [number, count] : uses) EXPECT_EQ(count, 1) << "number " << number;
-    for (std::size_t i = 8; i < chips.size(); ++i) EXPECT_EQ(chips[i].outcome, ChipOutcome::Pass);
+    for (std::size_t i = 8; i < chips.size(); ++i) {
+        EXPECT_EQ(chips[i].outcome, ChipOutcome::Pass);
+    }
 }
 
 }  // namespace
