@@ -99,7 +99,8 @@ struct GangRun::SocketState {
     int index;
     Socket fe;
     bool on = true;
-    MainState holder;  // keeps the socket's link (its port) between rounds
+    bool sharesProjectPort = false;  // the socket's port is the owner's own, open before the gang
+    MainState holder;                // keeps the socket's link (its port) between rounds
     SocketView view;
     std::unique_ptr<WriterJob> job;
     GangChip chip;
@@ -110,13 +111,23 @@ struct GangRun::SocketState {
 
 GangRun::GangRun(MainState& project, std::vector<Socket> sockets) : project_(project) {
     int index = 0;
+    bool projectPortTaken = false;
     for (Socket& s : sockets) {
         if (index == kMaxGangSockets) break;
         auto state = std::make_unique<SocketState>(++index, std::move(s));
         LinkState& link = state->holder.link;
-        link.handshake = project.link.handshake;
-        link.clock = project.link.clock;
-        link.portFactory = project.link.portFactory;
+        const LinkState& own = project.link;
+        if (!projectPortTaken && own.Comm1 && !own.portError &&
+            samePortEntry(link.portEntry, own.openEntry)) {
+            // The owner's port is open already (a serial device opens once): the socket uses it while the
+            // gang runs, and leaves it open.
+            link = own;
+            state->sharesProjectPort = true;
+            projectPortTaken = true;
+        }
+        link.handshake = own.handshake;
+        link.clock = own.clock;
+        link.portFactory = own.portFactory;
         link.portName = portDisplayName(link.portEntry);
         sockets_.push_back(std::move(state));
     }
@@ -126,7 +137,7 @@ GangRun::~GangRun() {
     requestStop();
     for (auto& s : sockets_) s->job.reset();  // stops and joins; the round's result is dropped
     for (auto& s : sockets_)
-        if (s->holder.link.Comm1) s->holder.link.Comm1->Close();
+        if (s->holder.link.Comm1 && !s->sharesProjectPort) s->holder.link.Comm1->Close();
 }
 
 bool GangRun::isOn(int socket) const {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <set>
 
+#include "app/PortCommands.h"
 #include "gang/GangFixture.h"
 
 namespace qzr::test {
@@ -153,6 +154,29 @@ TEST_F(GangTest, ASocketSwitchedOffIsLeftOut) {
     EXPECT_EQ(chipNumber(1), 0x0100u);
     EXPECT_EQ(chipNumber(3), 0x0101u);
     EXPECT_EQ(journalChips().size(), 2u);
+}
+
+// The owner's port, open already, is used by the socket on it (a serial device opens only once) and stays
+// open after the gang; the other sockets open their own.
+TEST_F(GangTest, TheSocketOnTheOwnersOpenPortUsesItAndLeavesItOpen) {
+    project.link.portEntry = "virtual";
+    ASSERT_TRUE(PreparePort(project));
+    const std::shared_ptr<CommPort> own = project.link.Comm1;
+    std::vector<GangRun::Socket> sockets{{"virtual", nullptr, &ui}, {"virtual", nullptr, &ui}};
+    {
+        GangRun two(project, sockets);
+        EXPECT_TRUE(two.openPorts().empty());
+        EXPECT_EQ(two.link(1).Comm1, own);
+        EXPECT_NE(two.link(2).Comm1, own);
+        dynamic_cast<VirtualWriter&>(*two.link(1).Comm1).insertChipFor(project.device);
+        dynamic_cast<VirtualWriter&>(*two.link(2).Comm1).insertChipFor(project.device);
+        ASSERT_TRUE(dispatchOperation(project, OperationType::AutoProgram));
+        ASSERT_TRUE(two.startRound());
+        const GangRound r = two.finishRound();
+        EXPECT_TRUE(r.chips[0].passed()) << r.chips[0].failure;
+        EXPECT_TRUE(r.chips[1].passed()) << r.chips[1].failure;
+    }
+    EXPECT_TRUE(own->Enabled());
 }
 
 }  // namespace
