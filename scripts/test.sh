@@ -2,14 +2,27 @@
 # Checks the layout of every C++ file first (scripts/format-check.sh). Builds everything with warnings as
 # errors and runs every test; then runs the tests again in a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the tests of the worker threads (engine, Read IC, GUI) in a build with
-# ThreadSanitizer; any report fails the run. Last, each fuzz target runs for a few seconds on its seed
-# corpus (scripts/fuzz.sh).
+# ThreadSanitizer; any report fails the run. Then each fuzz target runs for a few seconds on its seed
+# corpus (scripts/fuzz.sh). Last, the Debian package is built and checked (scripts/package.sh), unpacked into
+# a scratch root and tried from there; under CI it is also installed on the machine and removed again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
 
 bash scripts/format-check.sh
+
+# A throwaway PostgreSQL server for the journal's tests (QZR_TEST_PG_URL); the test that restarts a server
+# starts one of its own in the same scratch folder. Every server there is stopped and removed at the end.
+pg_scratch=$(mktemp -d)
+chmod 755 "$pg_scratch"
+stop_pg() {
+    for server in "$pg_scratch"/*/; do [ -d "$server" ] && bash scripts/pg-test-server.sh stop "$server"; done
+    rm -rf "$pg_scratch"
+}
+trap stop_pg EXIT
+QZR_TEST_PG_URL=$(bash scripts/pg-test-server.sh start "$pg_scratch/pg")
+export QZR_TEST_PG_URL QZR_TEST_PG_SCRATCH="$pg_scratch" QZR_TEST_PG_SERVER="$PWD/scripts/pg-test-server.sh"
 
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZR_WERROR=ON
 cmake --build build/test -j "$jobs"
@@ -35,3 +48,28 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/sc
 (cd build/tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 
 bash scripts/fuzz.sh
+
+# The package, tried from the installed files: the version, the device table, the window headless on the
+# emulated writer (it saves a picture of itself and ends) and the README's quick start.
+deb=$(bash scripts/package.sh)
+root=$(mktemp -d)
+trap 'rm -rf "$root"; stop_pg' EXIT
+dpkg-deb -x "$deb" "$root"
+"$root/usr/bin/qzr-writer-cli" --version
+"$root/usr/bin/qzr-writer-cli" devices >/dev/null
+mkdir -m 700 "$root/window"
+(cd "$root/window" && XDG_RUNTIME_DIR="$root/window" QT_QPA_PLATFORM=offscreen QZR_COM1=virtual \
+     QZR_SCREENSHOT="$root/window/window.png" "$root/usr/bin/qzr-writer")
+test -s "$root/window/window.png"
+bash scripts/quickstart.sh "$root"
+if [ "${CI:-}" = true ] && [ "$(id -u)" -eq 0 ]; then
+    apt-get install -y -qq "$(realpath "$deb")" >/dev/null
+    qzr-writer-cli --version
+    bash scripts/quickstart.sh /
+    apt-get purge -y -qq qzr-writer >/dev/null
+    if dpkg-query -W qzr-writer >/dev/null 2>&1 || [ -e /usr/bin/qzr-writer-cli ]; then
+        echo "the package did not remove cleanly" >&2
+        exit 1
+    fi
+fi
+echo "package: $deb built, checked and tried"
