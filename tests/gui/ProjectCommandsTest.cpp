@@ -414,6 +414,11 @@ TEST(ProjectCommands, InformationSheetSavesAndPrintsToPdf) {
                   "? " + pdf + "\nFile existed, overwrite it?", "The information sheet was not printed."}));
     EXPECT_EQ(std::filesystem::last_write_time(pdf), printed);
 
+#if defined(__SANITIZE_THREAD__)
+    // A child process started from this many-threaded program leaves ThreadSanitizer refusing every later
+    // thread of the test program: the PDF's text is checked in the other builds.
+    GTEST_SKIP() << "under ThreadSanitizer the PDF's text is not checked";
+#endif
     const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
     if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed: the PDF's text is not checked";
     QProcess extract;

@@ -6,8 +6,9 @@ class QDialog;
 
 namespace qzr::gui {
 
-// Every modal dialog of the windows is shown through runModal: exec() in the program, a script in the tests
-// (which set the dialog's fields, click its buttons by object name and close it, without an event loop of
+// Every modal dialog of the windows is shown through runModal: exec() in the program and in the tests that
+// answer a dialog from inside its own loop (the writer windows), or a script in the tests that only fill a
+// dialog (which set its fields, click its buttons by object name and close it, without an event loop of
 // their own). The runner returns the dialog's result (QDialog::Accepted or Rejected).
 using ModalRunner = std::function<int(QDialog&)>;
 

@@ -19,7 +19,6 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTextDocument>
-#include <QThread>
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
