@@ -94,20 +94,6 @@ TEST(CliRun, TheCountTheLetterQAndTheEndOfTheInputEndTheRun) {
     }
 }
 
-TEST(CliRun, AFailedChipDoesNotStopTheRunButSetsStatus1) {
-    TempDir dir;
-    // "virtual" keeps its one chip: the second auto-program meets it programmed.
-    const CliResult r =
-        runCliWithInput({"-y", "-c", writeProject(dir), "-p", "virtual", "run", "auto"}, "\n\n\n");
-    EXPECT_EQ(r.status, 1);
-    const std::vector<std::string> expected{
-        "Chip 1: PASS (T)", "Chip 2: FAIL ID or Checksum ...... Not Blank!! (T)",
-        "Chip 3: FAIL ID or Checksum ...... Not Blank!! (T)", "Chips: 3, passed: 1, failed: 2"};
-    EXPECT_EQ(verdicts(r.out), expected) << r.out;
-    // The failure lines themselves on stderr, as for a single operation.
-    EXPECT_EQ(r.err, "ID or Checksum ...... Not Blank!!\nID or Checksum ...... Not Blank!!\n");
-}
-
 TEST(CliRun, ALineFaultStopsTheRunWithStatus3) {
     TempDir dir;
     const std::string cfg = writeProject(dir);
