@@ -5,6 +5,7 @@ packages=(g++ cmake ninja-build pkg-config ccache qt6-base-dev libgl1-mesa-dev l
           libgtest-dev libgmock-dev libbenchmark-dev poppler-utils
           clang libclang-rt-14-dev  # clang and libFuzzer for the fuzz targets (scripts/fuzz.sh)
           clang-format)             # the layout check (scripts/format-check.sh)
+packages+=(libpq-dev postgresql)  # the journal on a PostgreSQL server: client library; the tests' own server
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,6 +11,18 @@ jobs=$(nproc)
 
 bash scripts/format-check.sh
 
+# A throwaway PostgreSQL server for the journal's tests (QZR_TEST_PG_URL); the test that restarts a server
+# starts one of its own in the same scratch folder. Every server there is stopped and removed at the end.
+pg_scratch=$(mktemp -d)
+chmod 755 "$pg_scratch"
+stop_pg() {
+    for server in "$pg_scratch"/*/; do [ -d "$server" ] && bash scripts/pg-test-server.sh stop "$server"; done
+    rm -rf "$pg_scratch"
+}
+trap stop_pg EXIT
+QZR_TEST_PG_URL=$(bash scripts/pg-test-server.sh start "$pg_scratch/pg")
+export QZR_TEST_PG_URL QZR_TEST_PG_SCRATCH="$pg_scratch" QZR_TEST_PG_SERVER="$PWD/scripts/pg-test-server.sh"
+
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZR_WERROR=ON
 cmake --build build/test -j "$jobs"
 (cd build/test && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")

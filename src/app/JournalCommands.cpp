@@ -216,10 +216,14 @@ void journalAtStart(MainState& st) {
 }
 
 std::string journalCsv(MainState& st, std::string& csv) {
+    csv = journalCsvHeader();
+    // Reading a journal that is not there does not make one.
+    const std::string location = journalLocation(st);
+    std::error_code ec;
+    if (location.find("://") == std::string::npos && !std::filesystem::exists(location, ec)) return {};
     if (const std::string e = openJournal(st); !e.empty()) return e;
     std::vector<ChipRecord> chips;
     if (std::string e = st.journal.open->chips(chips); !e.empty()) return e;
-    csv = journalCsvHeader();
     for (const ChipRecord& c : chips) csv += journalCsvLine(c);
     return {};
 }

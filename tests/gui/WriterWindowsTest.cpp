@@ -1,9 +1,15 @@
 // The writer at work from the main window, headless, on the virtual writer: the progress dialog, Read IC,
 // the download, the serial-number dialog and the engineering panel, worked by object name.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialog>
@@ -16,14 +22,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <random>
+#include <set>
 #include <thread>
 
+#include "core/journal/ProductionJournal.h"
 #include "core/options/Options.h"
 #include "core/writer/VirtualWriter.h"
 #include "gui/GuiTestApp.h"
@@ -92,16 +103,19 @@ struct Window {
     qzr::test::RecordingUi ui;
     std::unique_ptr<TMainForm> form;
 
-    explicit Window(const char* port = "virtual:new-chip", const char* device = "QZR-D10") {
+    // `folder`: the start-up folder (default: a fresh one of the window's own).
+    explicit Window(const char* port = "virtual:new-chip", const char* device = "QZR-D10",
+                    const std::filesystem::path& folder = {}) {
         qzr::test::guiApp();
         ::setenv("QZR_COM1", port, 1);
-        form = std::make_unique<TMainForm>(nullptr, dir.path().string(), &ui);
+        root = folder.empty() ? dir.path() : folder;
+        form = std::make_unique<TMainForm>(nullptr, root.string(), &ui);
         EXPECT_TRUE(qzr::test::showStarted(*form));
         form->findChild<QComboBox*>("ComboBox2")->setCurrentText(device);
         std::string bin;
         const int words = form->state().device.programWordCount();
         for (int n = 0; n < words; ++n) bin += {static_cast<char>(n & 0xFF), 0x31};
-        const auto path = dir.path() / "prog.bin";
+        const auto path = root / "prog.bin";
         std::ofstream(path, std::ios::binary) << bin;
         form->loadFile(QString::fromStdString(path.string()));
         form->state().optionBytes = {0x12, 0x5F, 0x7F, 0x7F};
@@ -111,6 +125,7 @@ struct Window {
         ui.log.clear();
     }
     ~Window() { form->close(); }
+    std::filesystem::path root;
     qzr::MainState& st() { return form->state(); }
     qzr::VirtualWriter& box() { return dynamic_cast<qzr::VirtualWriter&>(*st().link.Comm1); }
     QString label(const char* name) { return child<QLabel>(*form, name)->text(); }
@@ -127,8 +142,10 @@ struct Window {
 bool runEnded(QDialog& d) {
     auto& p = dynamic_cast<TfmProgramVerify&>(d);
     return waitFor([&] {
+        // The worker queues its last calls before it counts as ended: flushed after that, all have arrived.
+        const bool ended = !p.session().running();
         p.flush();
-        return !p.session().running() && p.findChild<QPushButton*>("btExit")->isEnabled();
+        return ended && p.findChild<QPushButton*>("btExit")->isEnabled();
     });
 }
 
@@ -478,6 +495,214 @@ TEST(WriterWindows, AboutAndVersionWindows) {
     EXPECT_EQ(texts.back(), "Unknown") << "a writer that does not answer now";
     w.trigger("VersionInfo1");
     EXPECT_EQ(dialogs.shown, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The production journal from the window: the lot's counts beside the serial number, the question before a
+// start value reuses numbers, the journal settings, and chips a stopped window left unfinished.
+TEST(WriterWindows, TheJournalFromTheWindow) {
+    Window w;
+    auto setSerial = [&](const QString& start) {
+        ScriptedDialogs serial([&](QDialog& d) {
+            type(child<QLineEdit>(d, "StartAddress"), "10");
+            type(child<QLineEdit>(d, "NoOfByte"), "2");
+            type(child<QLineEdit>(d, "StartValue"), start);
+            child<QPushButton>(d, "BtnOK")->click();
+        });
+        w.trigger("SerialNoMode1");
+    };
+    setSerial("0100");
+    EXPECT_EQ(w.label("lbLotCounts"), "0 / 0 / 0");
+    {
+        ScriptedDialogs progress([&](QDialog& d) {
+            ASSERT_TRUE(runEnded(d));
+            child<QPushButton>(d, "btContinue")->click();
+            ASSERT_TRUE(runEnded(d));
+            child<QPushButton>(d, "btExit")->click();
+        });
+        w.trigger("AutoProgram1");
+    }
+    EXPECT_EQ(w.label("lbLotCounts"), "2 / 0 / 0");
+    EXPECT_TRUE(std::filesystem::exists(w.dir.path() / "qzr-journal.db"));
+
+    // The same start value again: asked; No continues the lot.
+    w.ui.log.clear();
+    w.ui.answer(false);
+    setSerial("0100");
+    EXPECT_EQ(w.ui.log,
+              (std::vector<std::string>{"? Serial No. 0100-0101 are in the journal. Use them again?",
+                                        "Serial No. continues at 0102: 0100-0101 are in the journal"}));
+    EXPECT_EQ(w.label("stSerialNo"), " 0102");
+    EXPECT_FALSE(w.st().journal.reuseSerial);
+
+    // The settings dialog names another journal and voids failed numbers; both are user settings.
+    const std::string other = (w.dir.path() / "other.db").string();
+    {
+        ScriptedDialogs config([&](QDialog& d) {
+            ASSERT_EQ(d.objectName(), "TfmConfig");
+            child<QLineEdit>(d, "edJournal")->setText(QString::fromStdString(other));
+            child<QCheckBox>(d, "cbVoidFailed")->setChecked(true);
+            child<QPushButton>(d, "btExit")->click();
+        });
+        w.trigger("Config1");
+    }
+    EXPECT_EQ(w.st().journal.path, other);
+    EXPECT_TRUE(w.st().journal.voidFailed);
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QZR", "QZR Writer");
+    EXPECT_EQ(settings.value("productionJournal").toString().toStdString(), other);
+    EXPECT_TRUE(settings.value("voidFailedNumbers").toBool());
+    settings.remove("productionJournal");
+    settings.remove("voidFailedNumbers");
+
+    // A window that stopped while it programmed 0102 (its reservation left behind) and is started again.
+    {
+        std::string error;
+        auto journal = qzr::openProductionJournal((w.dir.path() / "qzr-journal.db").string(), error);
+        ASSERT_TRUE(journal) << error;
+        qzr::ChipRecord chip;
+        chip.station = "line-3";
+        chip.process = qzr::currentProcess();
+        chip.process.pid = 0x7FFFFFF0;  // no such process
+        chip.record.serialNumber = "0102";
+        ASSERT_EQ(journal->reserve(nullptr, {}, chip), "");
+    }
+    qzr::test::RecordingUi ui;
+    TMainForm again(nullptr, w.dir.path().string(), &ui);
+    again.show();
+    waitFor([&] { return !ui.log.empty(); });
+    EXPECT_EQ(ui.log, (std::vector<std::string>{
+                          "Serial No. 0102 was being programmed when the program stopped; it is voided"}));
+    again.close();
+}
+
+}  // namespace
+
+namespace {
+
+// The serial number through its dialog: two bytes at 0010 from `start`.
+void setSerial(Window& w, const QString& start) {
+    ScriptedDialogs serial([&](QDialog& d) {
+        type(child<QLineEdit>(d, "StartAddress"), "10");
+        type(child<QLineEdit>(d, "NoOfByte"), "2");
+        type(child<QLineEdit>(d, "StartValue"), start);
+        child<QPushButton>(d, "BtnOK")->click();
+    });
+    w.trigger("SerialNoMode1");
+}
+
+// The child of the window kill test (it does nothing unless started by that test): a window on the project
+// folder QZR_WINDOW_KILL_FOLDER programs up to six chips one after another, Continue after each, and marks
+// its progress on the error stream (a dot per slice of the event loop while a chip runs, a line per chip)
+// so that its parent can kill it anywhere.
+TEST(WindowKill, ChildProgramsChipsUntilKilled) {
+    const char* folder = std::getenv("QZR_WINDOW_KILL_FOLDER");
+    if (folder == nullptr) GTEST_SKIP() << "started by WindowKill.NoNumberTwiceWhereverTheWindowIsKilled";
+    Window w("virtual:new-chip", "QZR-D10", folder);
+    setSerial(w, "0100");  // the same project again: the journal moves it on (the question answered No)
+    ScriptedDialogs progress([&](QDialog& d) {
+        auto& p = dynamic_cast<TfmProgramVerify&>(d);
+        for (int chip = 1; chip <= 6; ++chip) {
+            const bool ended = waitFor([&] {
+                std::fputc('.', stderr);
+                std::fflush(stderr);
+                const bool done = !p.session().running();
+                p.flush();
+                return done && p.findChild<QPushButton*>("btExit")->isEnabled();
+            });
+            std::fprintf(stderr, "\nchip %d\n", chip);
+            std::fflush(stderr);
+            auto* next = p.findChild<QPushButton*>("btContinue");
+            if (!ended || !next->isEnabled()) break;
+            next->click();
+        }
+        child<QPushButton>(d, "btExit")->click();
+    });
+    w.trigger("AutoProgram1");
+}
+
+// The window killed (SIGKILL) at random points, between chips and in the middle of one, and started again
+// on the same project: no number on two chips that passed, no voided number used again, every reservation
+// ends pass, fail or interrupted.
+TEST(WindowKill, NoNumberTwiceWhereverTheWindowIsKilled) {
+    qzr::test::TempDir dir;
+    std::mt19937 random(7);
+    int killed = 0;
+    constexpr int kStarts = 24;
+    for (int start = 0; start <= kStarts; ++start) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(fds[1], 2);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::setenv("QZR_WINDOW_KILL_FOLDER", dir.path().c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::execl("/proc/self/exe", "test_gui", "--gtest_filter=WindowKill.ChildProgramsChipsUntilKilled",
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        // A start prints some 30,000 dots for its six chips. The last start is not killed: it finds what the
+        // one before left.
+        const std::size_t killAfter =
+            start == kStarts ? ~std::size_t{0} : std::uniform_int_distribution<std::size_t>(1, 30000)(random);
+        std::size_t dots = 0;
+        bool sent = false;
+        char buffer[256];
+        for (;;) {
+            pollfd pfd{fds[0], POLLIN, 0};
+            if (::poll(&pfd, 1, 60000) <= 0) {
+                ADD_FAILURE() << "the window did not end in time";
+                ::kill(child, SIGKILL);
+                break;
+            }
+            const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+            if (n <= 0) break;
+            for (ssize_t i = 0; i < n; ++i) dots += buffer[i] == '.';
+            if (!sent && dots >= killAfter) {
+                ::kill(child, SIGKILL);
+                sent = true;
+                ++killed;
+            }
+        }
+        ::close(fds[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        if (!sent) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "start " << start;
+        }
+    }
+    EXPECT_GT(killed, kStarts / 2);
+
+    std::string error;
+    auto journal = qzr::openProductionJournal((dir.path() / "qzr-journal.db").string(), error);
+    ASSERT_TRUE(journal) << error;
+    std::vector<qzr::ChipRecord> chips;
+    ASSERT_EQ(journal->chips(chips), "");
+    std::set<std::string> passed;
+    std::map<uint64_t, long long> voidedAt;
+    int interrupted = 0;
+    for (const qzr::ChipRecord& c : chips) {
+        EXPECT_NE(c.outcome, qzr::ChipOutcome::Reserved) << "chip " << c.id << " was left reserved";
+        ASSERT_TRUE(c.number) << c.id;
+        if (const auto v = voidedAt.find(*c.number); v != voidedAt.end()) {
+            ADD_FAILURE() << c.record.serialNumber << " of chip " << v->second << " used again by chip "
+                          << c.id;
+        }
+        if (c.outcome == qzr::ChipOutcome::Pass) {
+            EXPECT_TRUE(passed.insert(c.record.serialNumber).second)
+                << c.record.serialNumber << " passed twice";
+        }
+        if (c.outcome == qzr::ChipOutcome::Pass || c.outcome == qzr::ChipOutcome::Interrupted)
+            voidedAt[*c.number] = c.id;
+        interrupted += c.outcome == qzr::ChipOutcome::Interrupted;
+    }
+    EXPECT_GT(passed.size(), 20u);
+    EXPECT_GT(interrupted, 2);
 }
 
 }  // namespace

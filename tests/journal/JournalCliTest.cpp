@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -151,6 +152,11 @@ TEST(JournalCli, AJournalThatCannotBeUsedStopsBeforeTheChip) {
     }
     EXPECT_FALSE(std::filesystem::exists(log));
     EXPECT_EQ(test::readFile(dir.file("text.db")), std::string(200, 'x'));
+    // The journal command does not make a journal where there is none.
+    const CliResult empty = runCli({"--journal", dir.file("none.db"), "journal"});
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_EQ(std::count(empty.out.begin(), empty.out.end(), '\n'), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.db")));
     // Bad usage: the options need their values.
     for (const char* option : {"--journal", "--station"})
         EXPECT_EQ(runCli({"info", option}).status, 2) << option;

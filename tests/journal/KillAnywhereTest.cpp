@@ -1,7 +1,8 @@
 // The command-line program killed at any point of chip-after-chip runs and started again: no number is on two
 // chips that passed, no interrupted number is used again, and every reservation ends pass, fail or
-// interrupted. The runs are killed by SIGKILL once their output has reached a random length, so the kill
-// lands anywhere between two lines: in a step, between the verify and the records, inside a transaction.
+// interrupted; the chips read back from the emulated writer agree. The runs are killed by SIGKILL once their
+// output has reached a random length, so the kill lands anywhere between two lines: in a step, between the
+// verify and the records, inside a transaction.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <random>
@@ -16,6 +18,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "core/common/HexText.h"
 #include "core/journal/ProductionJournal.h"
 #include "journal/JournalProject.h"
 #include "support/TestFiles.h"
@@ -92,7 +95,12 @@ TEST(KillAnywhere, NoNumberTwiceWhereverTheProgramIsKilled) {
     std::mt19937 random(19);
     int killed = 0, finished = 0;
     constexpr int kRunsPerNumbering = 60;
-    for (const auto& setup : numbering) {
+    const char* const kTrays[] = {"sequential", "random", "qtp"};
+    for (std::size_t mode = 0; mode < numbering.size(); ++mode) {
+        const auto& setup = numbering[mode];
+        // The chips taken out of the emulated writer's socket are kept for reading back.
+        std::filesystem::create_directories(dir.path() / "tray" / kTrays[mode]);
+        ::setenv("QZR_CHIP_TRAY", (dir.path() / "tray" / kTrays[mode]).c_str(), 1);
         std::vector<std::string> args = {"-y",    "-c", cfg,         "-p", "virtual:new-chip",
                                          "--log", log,  "--journal", db};
         args.insert(args.end(), setup.begin(), setup.end());
@@ -111,6 +119,7 @@ TEST(KillAnywhere, NoNumberTwiceWhereverTheProgramIsKilled) {
         // One more start that is not killed finds what the last run left.
         EXPECT_EQ(runChild(args, ~std::size_t{0}).status, 0);
     }
+    ::unsetenv("QZR_CHIP_TRAY");
     EXPECT_GT(killed, kRunsPerNumbering);
     EXPECT_GT(finished, 5);
 
@@ -137,6 +146,37 @@ TEST(KillAnywhere, NoNumberTwiceWhereverTheProgramIsKilled) {
         if (c.outcome == ChipOutcome::Pass || c.outcome == ChipOutcome::Interrupted) voidedAt[key] = c.id;
     }
     EXPECT_EQ(passed.size(), 3u);
+
+    // The chips read back: every chip whose program memory was written whole carries a number of its own,
+    // and the journal has it as passed or interrupted (a chip killed after its data went in).
+    int readBack = 0;
+    for (std::size_t mode = 0; mode < 3; ++mode) {
+        std::set<std::string> onChips;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "tray" / kTrays[mode])) {
+            const std::string chip = test::readFile(entry.path().string());
+            ASSERT_EQ(chip.size(), 32768u + 8u);
+            auto word = [&](unsigned n) {
+                return static_cast<unsigned>(static_cast<uint8_t>(chip[2 * n])) +
+                       128u * static_cast<uint8_t>(chip[2 * n + 1]);
+            };
+            bool whole = true;
+            for (unsigned n = 0; n < 1024 && whole; ++n)
+                whole = n == 0x10 || n == 0x11 ? (word(n) & 0x3F00) == 0x3100
+                                               : word(n) == 0x2000 + (n * 5) % 0x1000;
+            if (!whole) continue;
+            ++readBack;
+            const std::string number = hexDigits(word(0x10) & 0xFF, 2) + hexDigits(word(0x11) & 0xFF, 2);
+            EXPECT_TRUE(onChips.insert(number).second) << kTrays[mode] << ": " << number << " on two chips";
+            bool known = false;
+            for (const ChipRecord& c : chips)
+                known = known ||
+                        (c.record.serialNumber == number && c.lot.starts_with(mode == 2 ? "qtp" : "serial") &&
+                         (mode != 1 || c.lot.ends_with("random")) &&
+                         (c.outcome == ChipOutcome::Pass || c.outcome == ChipOutcome::Interrupted));
+            EXPECT_TRUE(known) << kTrays[mode] << ": chip " << number << " is not a passed or voided number";
+        }
+    }
+    EXPECT_GT(readBack, kRunsPerNumbering);
     EXPECT_GT(outcomes["interrupted"], 10);
     EXPECT_GT(outcomes["pass"], 3 * kRunsPerNumbering / 2);
 

@@ -20,8 +20,8 @@ namespace qzr {
 // lots (Lot.h). Every call is one transaction and is on disk when it returns; every call reports a failure
 // as its result text (empty: done), the journal as it was.
 //
-// The SQLite file (SqliteJournal.h) is the one backend now; a shared database server for several stations
-// implements the same interface.
+// Two backends: the SQLite file (SqliteJournal.h) of one station or one machine, and a PostgreSQL server
+// (PgJournal.h) that several stations share.
 
 enum class ChipOutcome { Reserved, Pass, Fail, Interrupted };
 const char* outcomeName(ChipOutcome outcome);  // "reserved", "pass", "fail", "interrupted"
@@ -47,13 +47,28 @@ struct NumberRequest {
     bool reuse = false;       // the user chose to use numbers the lot holds
 };
 
-// Passed, failed and interrupted chips of a lot (a number counted once per chip).
+// Passed, failed and interrupted chips of one station in a lot.
+struct StationCounts {
+    std::string station;
+    long long passed = 0;
+    long long failed = 0;
+    long long interrupted = 0;
+    bool operator==(const StationCounts&) const = default;
+};
+
+// Passed, failed and interrupted chips of a lot (a number counted once per chip), in total and per station:
+// every station that has a chip in the lot, by name.
 struct LotCounts {
     long long passed = 0;
     long long failed = 0;
     long long interrupted = 0;
+    std::vector<StationCounts> stations;
     bool operator==(const LotCounts&) const = default;
 };
+
+// Adds `chips` chips of `station` with outcome `outcome` (its name) to the counts; rows come grouped by
+// station in name order. A station's reserved chips make it appear with no count.
+void addToCounts(LotCounts& counts, const std::string& station, std::string_view outcome, long long chips);
 
 class ProductionJournal {
   public:
@@ -93,8 +108,9 @@ class ProductionJournal {
     virtual std::string chips(std::vector<ChipRecord>& out) = 0;
 };
 
-// Opens the journal at `location`: a file path (SQLite, created when missing). Sets `error` and returns null
-// when it cannot be opened (not a journal, no permission, a postgresql:// address this build cannot reach).
+// Opens the journal at `location`: a postgresql:// (or postgres://) address, else a file path (SQLite,
+// created when missing). Sets `error` and returns null when it cannot be opened (not a journal, no
+// permission, a server that cannot be reached).
 std::unique_ptr<ProductionJournal> openProductionJournal(const std::string& location, std::string& error);
 
 // The default journal of a project: "qzr-journal.db" in `folder` (the folder of its configuration file).

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "core/journal/PgJournal.h"
+
 namespace qzr {
 
 namespace {
@@ -80,11 +82,8 @@ std::string defaultJournalPath(const std::string& folder) {
 }
 
 std::unique_ptr<ProductionJournal> openProductionJournal(const std::string& location, std::string& error) {
-    if (location.starts_with("postgresql://") || location.starts_with("postgres://")) {
-        error = "Cannot open the production journal \"" + location +
-                "\": this build keeps the journal in a file only";
-        return nullptr;
-    }
+    if (location.starts_with("postgresql://") || location.starts_with("postgres://"))
+        return PgJournal::open(location, error);
     return SqliteJournal::open(location, error);
 }
 
@@ -411,18 +410,18 @@ std::string SqliteJournal::finish(long long id, ChipOutcome outcome, const std::
 std::string SqliteJournal::counts(const std::string& lotKey, LotCounts& counts) {
     std::lock_guard lock(mutex_);
     counts = {};
-    Statement s(db_,
-                "SELECT c.outcome, count(*) FROM chips c JOIN lots l ON l.id = c.lot WHERE l.key = ?1 "
-                "GROUP BY c.outcome");
+    Statement s(
+        db_,
+        "SELECT c.station, c.outcome, count(*) FROM chips c JOIN lots l ON l.id = c.lot WHERE l.key = ?1 "
+        "GROUP BY c.station, c.outcome ORDER BY c.station");
     s.bind(1, lotKey);
     int rc;
-    while ((rc = s.step()) == SQLITE_ROW) {
-        const auto o = outcomeFromName(s.text(0));
-        if (o == ChipOutcome::Pass) counts.passed = s.integer(1);
-        if (o == ChipOutcome::Fail) counts.failed = s.integer(1);
-        if (o == ChipOutcome::Interrupted) counts.interrupted = s.integer(1);
+    while ((rc = s.step()) == SQLITE_ROW) addToCounts(counts, s.text(0), s.text(1), s.integer(2));
+    if (rc != SQLITE_DONE) {
+        counts = {};
+        return failure("read");
     }
-    return rc == SQLITE_DONE ? std::string() : failure("read");
+    return {};
 }
 
 std::string SqliteJournal::chips(std::vector<ChipRecord>& out) {

@@ -14,7 +14,9 @@ inline constexpr const char* kFreshChipPortEntry = "virtual:new-chip";
 bool isFreshChipPortEntry(const std::string& entry);
 
 // Before a run: puts a fresh chip of `device` in when the program's port is the virtual writer opened for
-// "virtual:new-chip" (the entry itself, or a ComN that resolves to it); otherwise nothing.
+// "virtual:new-chip" (the entry itself, or a ComN that resolves to it); otherwise nothing. With the
+// environment variable QZR_CHIP_TRAY naming a folder, the chip taken out is kept there as a file (tests read
+// the chips of a production run back from it).
 void insertFreshChipForRun(LinkState& link, const DeviceFields& device);
 
 }  // namespace qzr
