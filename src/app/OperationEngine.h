@@ -66,6 +66,9 @@ class OperationEngine {
     // time (or held CTS off), the adapter board reported an error, or the production log could not be
     // prepared or could not take the chip's line. The next chip would meet the same fault.
     bool lineFault() const { return lineFault_; }
+    // The serial number the last run gave its chip (hex digits, most significant byte first, as the record
+    // holds it); empty when the run placed none or was not recorded.
+    const std::string& chipSerialNumber() const { return record_.serialNumber; }
 
   private:
     struct StreamTexts;

@@ -64,6 +64,11 @@ bool OperationSession::lastLineFault() const {
     return lineFault_;
 }
 
+std::string OperationSession::lastSerialNumber() const {
+    std::lock_guard lock(mutex_);
+    return serialNumber_;
+}
+
 void OperationSession::requestStop() {
     std::lock_guard lock(jobMutex_);
     if (job_) job_->requestStop();
@@ -111,11 +116,13 @@ void OperationSession::runChip(MainState& st, const std::atomic<bool>& stop) {
     std::string recordFailure;
     bool continueWithheld = false;
     bool lineFault = false;
+    std::string serialNumber;
     auto runEngine = [&](OperationEngine& engine) {
         outcome = engine.run();
         recordFailure = engine.recordFailure();
         continueWithheld = engine.continueWithheld();
         lineFault = engine.lineFault();
+        serialNumber = engine.chipSerialNumber();
     };
     try {
         if (beforeChip) beforeChip(st);
@@ -142,6 +149,7 @@ void OperationSession::runChip(MainState& st, const std::atomic<bool>& stop) {
         std::lock_guard lock(mutex_);
         outcome_ = outcome;
         lineFault_ = lineFault;
+        serialNumber_ = serialNumber;
         error_ = error;
         recordFailure_ = recordFailure;
         continueWithheld_ = continueWithheld;

@@ -61,6 +61,8 @@ class OperationSession {
     RunOutcome lastOutcome() const;
     // The last run that ended failed for a fault of the line (OperationEngine::lineFault).
     bool lastLineFault() const;
+    // The serial number the last run that ended gave its chip (OperationEngine::chipSerialNumber).
+    std::string lastSerialNumber() const;
     // Set to 0 by every successful run, increased by every timer tick.
     int repeatCount() const { return repeatCount_.load(); }
 
@@ -99,6 +101,7 @@ class OperationSession {
     mutable std::mutex mutex_;
     RunOutcome outcome_ = RunOutcome::Failed;
     bool lineFault_ = false;
+    std::string serialNumber_;
     std::string recordFailure_;
     bool continueWithheld_ = false;
     std::exception_ptr error_;

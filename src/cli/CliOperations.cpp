@@ -9,8 +9,6 @@
 #include "cli/CliInterrupt.h"
 #include "cli/CliJson.h"
 #include "core/operations/OperationView.h"
-#include "core/operations/ProductionLog.h"
-#include "core/serial_number/SerialNumber.h"
 
 namespace qzr::cli {
 
@@ -80,20 +78,25 @@ std::string trimmed(const std::string& s) {
     return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
-bool isAutoProgram(OperationType type) {
-    return type == OperationType::AutoProgram || type == OperationType::AutoProgramNoBlankCheck;
+// A serial number's hex digits (most significant byte first) as the serial-number display groups them:
+// "0104", "AB 0104", "00A1 B2C3".
+std::string serialDisplay(const std::string& hex) {
+    const std::size_t bytes = hex.size() / 2;
+    std::string text;
+    for (std::size_t k = 0; k < bytes; ++k) {
+        const std::size_t i = bytes - 1 - k;  // the byte's place, 0 the least significant
+        if (i % 2 == 1 && !text.empty()) text += ' ';
+        text += hex.substr(2 * k, 2);
+    }
+    return text;
 }
 
 // One run of the dispatched operation on the chip in the socket: the same for a single command and for
 // every chip of `run`. The serial number, QTP record and pass count move on in the state as in the window.
-ChipResult runChip(Context& ctx, OperationType type) {
+ChipResult runChip(Context& ctx) {
     MainState& st = ctx.st;
     ChipResult c;
     const bool qtpOpen = st.serial.qtpFileOpen;
-    if (isAutoProgram(type) && st.serial.serialMode) {
-        c.serial = trimmed(serialNumberText(st.serial));
-        c.serialHex = serialNumberHex(st.serial);
-    }
     const auto started = std::chrono::steady_clock::now();
     std::exception_ptr error;
     // The port is opened here (and by detect, read, download) only; a failure has been shown.
@@ -112,6 +115,9 @@ ChipResult runChip(Context& ctx, OperationType type) {
         }
         c.outcome = session.lastOutcome();
         c.lineFault = session.lastLineFault();
+        // The number the chip got (the journal may have moved it on from the one the state showed).
+        c.serialHex = session.lastSerialNumber();
+        c.serial = serialDisplay(c.serialHex);
         c.failure = c.outcome == RunOutcome::NotRecorded ? session.recordFailure() : view.failureLine();
     });
     c.durationMs =
@@ -158,7 +164,7 @@ void printChipJson(Context& ctx, OperationType type, int chip, const ChipResult&
 int runOperation(Context& ctx, OperationType type) {
     if (ctx.options.ports.size() > 1) return runGangOperation(ctx, type);
     if (!dispatchOperation(ctx.st, type)) return kExitFailed;  // refused, or aborted at the question
-    const ChipResult c = runChip(ctx, type);
+    const ChipResult c = runChip(ctx);
     if (!c.ran) return kExitFailed;
     const int chip = ++ctx.chips;
     if (ctx.options.json) printChipJson(ctx, type, chip, c);
@@ -193,7 +199,7 @@ int runChips(Context& ctx, OperationType type, int count) {
         }
         if (r == LineReader::Result::End || trimmed(line) == "q") break;
 
-        const ChipResult c = runChip(ctx, type);
+        const ChipResult c = runChip(ctx);
         if (!c.ran) {
             lineFault = true;
             break;

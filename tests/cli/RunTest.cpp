@@ -46,9 +46,10 @@ std::vector<std::string> verdicts(const std::string& out) {
 TEST(CliRun, FiveChipsFedFromTheInputCarryTheSerialNumberAndThePassCount) {
     TempDir dir;
     const std::string log = dir.file("run.csv");
+    const std::string cfg = writeProject(dir);
     const CliResult r =
-        runCliWithInput({"-y", "-c", writeProject(dir), "-p", "virtual:new-chip", "--log", log, "serial",
-                         "0010", "1", "05", "1", "seq", "msb", "program", "run", "auto", "info"},
+        runCliWithInput({"-y", "-c", cfg, "-p", "virtual:new-chip", "--log", log, "serial", "0010", "1", "05",
+                         "1", "seq", "msb", "program", "run", "auto", "info"},
                         "\n\n\n\n\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -58,6 +59,15 @@ TEST(CliRun, FiveChipsFedFromTheInputCarryTheSerialNumberAndThePassCount) {
     EXPECT_EQ(verdicts(r.out), expected) << r.out;
     // The state carried on as in the window; the log has one line per chip.
     EXPECT_NE(r.out.find("\nSerial No.: Enable 0A\nPass count: 5\n"), std::string::npos) << r.out;
+    // The same start value again: the journal beside the project holds 05..09, the next chip gets 0A and
+    // its verdict says so.
+    const CliResult again = runCliWithInput({"-y", "-c", cfg, "-p", "virtual:new-chip", "serial", "0010", "1",
+                                             "05", "1", "seq", "msb", "program", "run", "auto", "1"},
+                                            "\n");
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(verdicts(again.out),
+              (std::vector<std::string>{"Chip 1: PASS Serial No. 0A (T)", "Chips: 1, passed: 1, failed: 0"}))
+        << again.out;
     const std::vector<std::string> rows = lines(readFile(log));
     ASSERT_EQ(rows.size(), 6u);
     for (int n = 1; n <= 5; ++n) {
@@ -92,20 +102,6 @@ TEST(CliRun, TheCountTheLetterQAndTheEndOfTheInputEndTheRun) {
         EXPECT_EQ(v.back(), c.summary) << r.out;
         EXPECT_EQ(r.status, std::string(c.summary).ends_with("failed: 0") ? 0 : 1) << c.summary;
     }
-}
-
-TEST(CliRun, AFailedChipDoesNotStopTheRunButSetsStatus1) {
-    TempDir dir;
-    // "virtual" keeps its one chip: the second auto-program meets it programmed.
-    const CliResult r =
-        runCliWithInput({"-y", "-c", writeProject(dir), "-p", "virtual", "run", "auto"}, "\n\n\n");
-    EXPECT_EQ(r.status, 1);
-    const std::vector<std::string> expected{
-        "Chip 1: PASS (T)", "Chip 2: FAIL ID or Checksum ...... Not Blank!! (T)",
-        "Chip 3: FAIL ID or Checksum ...... Not Blank!! (T)", "Chips: 3, passed: 1, failed: 2"};
-    EXPECT_EQ(verdicts(r.out), expected) << r.out;
-    // The failure lines themselves on stderr, as for a single operation.
-    EXPECT_EQ(r.err, "ID or Checksum ...... Not Blank!!\nID or Checksum ...... Not Blank!!\n");
 }
 
 TEST(CliRun, ALineFaultStopsTheRunWithStatus3) {
