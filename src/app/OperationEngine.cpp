@@ -96,9 +96,11 @@ void OperationEngine::failStatus(ViewLine line, LinkResult status, const char* t
             fail(line, "Nothing in socket or type error!!", true);
             break;
         case lrAdapterError:
+            lineFault_ = true;
             fail(line, "IC adapter board error!!", true);
             break;
         case lrTimeout:
+            lineFault_ = true;
             fail(line, timeoutText, true);
             break;
         default:
@@ -165,6 +167,7 @@ int OperationEngine::wordsOfHeader() const {
 
 RunOutcome OperationEngine::run() {
     started_ = std::chrono::steady_clock::now();
+    lineFault_ = false;
     RunOutcome outcome = RunOutcome::Failed;
     try {
         outcome = runSteps();
@@ -207,6 +210,7 @@ RunOutcome OperationEngine::record(RunOutcome outcome) {
         return outcome;
     }
     // The chip stays counted and its number used (it may hold it); the operator learns which chip it was.
+    lineFault_ = true;
     recordFailure_ = error + "; this chip is not recorded (" + r.result + ", pass count " + r.passCount +
                      (r.serialNumber.empty() ? std::string() : ", serial No. " + r.serialNumber) + ")";
     view_.setRed(ViewLine::TotalTime, true);
@@ -304,6 +308,7 @@ OperationEngine::Precheck OperationEngine::prechecks() {
     const std::string& log = st_.operation.productionLogPath;
     if (!log.empty()) {
         if (const std::string error = prepareProductionLog(log); !error.empty()) {
+            lineFault_ = true;
             failShown(ViewLine::Data, storedText(error), false);
             return Precheck::Failed;
         }
@@ -312,6 +317,7 @@ OperationEngine::Precheck OperationEngine::prechecks() {
     chipId_ = 0;
     if (journalWanted(st_)) {
         if (const std::string error = openJournal(st_); !error.empty()) {
+            lineFault_ = true;
             failShown(ViewLine::Data, storedText(error), false);
             return Precheck::Failed;
         }
@@ -323,6 +329,7 @@ OperationEngine::Precheck OperationEngine::prechecks() {
     const LinkResult writer = writer_.CheckWriter(st_.device, *st_.ui, *st_.views);
     if (stopped()) return Precheck::Failed;
     if (writer == lrWrongWriter || writer == lrTimeout) {
+        lineFault_ = writer == lrTimeout;
         failShown(ViewLine::Data, writer == lrWrongWriter ? "Wrong writer!" : "Connect timeout!", false);
         return Precheck::Failed;
     }
@@ -366,6 +373,7 @@ bool OperationEngine::reserveChip() {
                                                     return serialNumberHex(sn);
                                                 });
     if (!error.empty()) {
+        lineFault_ = true;  // the journal cannot take the chip
         failShown(ViewLine::Data, storedText(error), false);
         return false;
     }
@@ -692,6 +700,7 @@ bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progress
         WriterLink::WaitResult w = writer_.PacedSend(t[static_cast<std::size_t>(p)], writer_.clockTicks());
         if (w == WriterLink::WaitResult::Stopped) return false;
         if (w == WriterLink::WaitResult::Timeout) {
+            lineFault_ = true;
             fail(line, texts.ctsTimeout, true);
             return false;
         }
@@ -703,6 +712,7 @@ bool OperationEngine::streamTransfer(int count, ViewLine line, ViewLine progress
         if (w == WriterLink::WaitResult::Stopped) return false;
         uint8_t reply = 0;
         if (w == WriterLink::WaitResult::Timeout || !writer_.ReadByte(reply)) {
+            lineFault_ = true;
             fail(line, texts.replyTimeout, true);
             return false;
         }

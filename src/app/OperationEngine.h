@@ -62,6 +62,14 @@ class OperationEngine {
     const std::string& recordFailure() const { return recordFailure_; }
     bool continueWithheld() const { return heldContinue_; }
 
+    // The last run failed for a fault of the line rather than of the chip: the writer did not answer in
+    // time (or held CTS off), the adapter board reported an error, or the production log could not be
+    // prepared or could not take the chip's line. The next chip would meet the same fault.
+    bool lineFault() const { return lineFault_; }
+    // The serial number the last run gave its chip (hex digits, most significant byte first, as the record
+    // holds it); empty when the run placed none or was not recorded.
+    const std::string& chipSerialNumber() const { return record_.serialNumber; }
+
   private:
     struct StreamTexts;
     enum class Precheck { Failed, Simulated, Go };
@@ -133,6 +141,7 @@ class OperationEngine {
     bool heldExit_ = false;
     bool heldTimer_ = false;
     std::string recordFailure_;
+    bool lineFault_ = false;
 };
 
 }  // namespace qzr

@@ -59,6 +59,21 @@ RunOutcome OperationSession::lastOutcome() const {
     return outcome_;
 }
 
+bool OperationSession::lastLineFault() const {
+    std::lock_guard lock(mutex_);
+    return lineFault_;
+}
+
+std::string OperationSession::lastSerialNumber() const {
+    std::lock_guard lock(mutex_);
+    return serialNumber_;
+}
+
+void OperationSession::requestStop() {
+    std::lock_guard lock(jobMutex_);
+    if (job_) job_->requestStop();
+}
+
 std::string OperationSession::recordFailure() const {
     std::lock_guard lock(mutex_);
     return outcome_ == RunOutcome::NotRecorded ? recordFailure_ : std::string();
@@ -86,8 +101,12 @@ void OperationSession::launch() {
         error_ = nullptr;
     }
     if (!link_) insertFreshChipForRun(st_.link, st_.device);  // the virtual writer's operator swaps the chip
-    job_ = std::make_unique<WriterJob>(
+    std::unique_ptr<WriterJob> job = std::make_unique<WriterJob>(
         st_, JobScope::Project, [this](MainState& st, const std::atomic<bool>& stop) { runChip(st, stop); });
+    {
+        std::lock_guard lock(jobMutex_);  // a stop request from now on reaches this run
+        job_ = std::move(job);
+    }
     job_->start();
 }
 
@@ -96,10 +115,14 @@ void OperationSession::runChip(MainState& st, const std::atomic<bool>& stop) {
     std::exception_ptr error;
     std::string recordFailure;
     bool continueWithheld = false;
+    bool lineFault = false;
+    std::string serialNumber;
     auto runEngine = [&](OperationEngine& engine) {
         outcome = engine.run();
         recordFailure = engine.recordFailure();
         continueWithheld = engine.continueWithheld();
+        lineFault = engine.lineFault();
+        serialNumber = engine.chipSerialNumber();
     };
     try {
         if (beforeChip) beforeChip(st);
@@ -113,6 +136,11 @@ void OperationSession::runChip(MainState& st, const std::atomic<bool>& stop) {
     } catch (const ECommError&) {
         // The serial component itself failed: the waiting thread reports it; the dialog can be closed.
         error = std::current_exception();
+        lineFault = true;
+        view_.setExitEnabled(true);
+    } catch (...) {
+        // Nothing else may end the process from a worker: the waiting thread reports it too.
+        error = std::current_exception();
         view_.setExitEnabled(true);
     }
     if (afterChip) afterChip(st, outcome);
@@ -120,6 +148,8 @@ void OperationSession::runChip(MainState& st, const std::atomic<bool>& stop) {
     {
         std::lock_guard lock(mutex_);
         outcome_ = outcome;
+        lineFault_ = lineFault;
+        serialNumber_ = serialNumber;
         error_ = error;
         recordFailure_ = recordFailure;
         continueWithheld_ = continueWithheld;
@@ -134,6 +164,7 @@ void OperationSession::runChip(MainState& st, const std::atomic<bool>& stop) {
 void OperationSession::join() {
     if (!job_) return;
     job_->finish(st_);
+    std::lock_guard lock(jobMutex_);
     job_.reset();
 }
 

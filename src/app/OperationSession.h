@@ -42,8 +42,13 @@ class OperationSession {
     // The dialog closes: a running worker is stopped (no further bytes, nothing shown) and joined; what it
     // did is applied.
     void stop();
+    // Raises the stop request of the running worker without waiting for it (from any thread: an interrupt
+    // of the command-line program); the run ends within one exchange and wait() returns. Nothing when no
+    // run is in progress.
+    void requestStop();
     // Blocks until the current run has ended and applies its result. An error of the serial component that
-    // ended the run (ECommError) is thrown here, on the waiting thread.
+    // ended the run (ECommError), or any other exception of the worker, is thrown here, on the waiting
+    // thread.
     void wait();
     // The run has ended (stateChanged was called): its result is applied to the state now.
     void collect();
@@ -54,6 +59,10 @@ class OperationSession {
     bool running() const { return running_.load(); }
     // Outcome of the last run that ended (Failed before any).
     RunOutcome lastOutcome() const;
+    // The last run that ended failed for a fault of the line (OperationEngine::lineFault).
+    bool lastLineFault() const;
+    // The serial number the last run that ended gave its chip (OperationEngine::chipSerialNumber).
+    std::string lastSerialNumber() const;
     // Set to 0 by every successful run, increased by every timer tick.
     int repeatCount() const { return repeatCount_.load(); }
 
@@ -86,10 +95,13 @@ class OperationSession {
     Clock* clock_ = nullptr;
     OperationView& view_;
     std::unique_ptr<WriterJob> job_;
+    std::mutex jobMutex_;  // job_ against requestStop() from another thread
     std::atomic<bool> running_{false};
     std::atomic<int> repeatCount_{0};
     mutable std::mutex mutex_;
     RunOutcome outcome_ = RunOutcome::Failed;
+    bool lineFault_ = false;
+    std::string serialNumber_;
     std::string recordFailure_;
     bool continueWithheld_ = false;
     std::exception_ptr error_;

@@ -1,9 +1,14 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
+#include <string_view>
 
 #include "app/DeviceCommands.h"
+#include "cli/CliInterrupt.h"
+#include "core/common/FileIo.h"
+#include "core/config/ConfigFile.h"
 #include "core/options/Options.h"
 #include "core/writer/PortNames.h"
 #include "core/writer/WriterDetect.h"
@@ -14,14 +19,14 @@ void CliUserInterface::message(const std::string& text) {
     out_ << text << '\n' << std::flush;
 }
 void CliUserInterface::error(const std::string& text) {
-    out_ << text << '\n' << std::flush;
+    err_ << text << '\n' << std::flush;
 }
 bool CliUserInterface::askYesNo(const std::string& text) {
-    out_ << text << '\n' << std::flush;
+    err_ << text << (yes_ ? " -- Yes (-y)" : " -- No (-y answers Yes)") << '\n' << std::flush;
     return yes_;
 }
 bool CliUserInterface::askAbortIgnore(const std::string& text) {
-    out_ << text << '\n' << std::flush;
+    err_ << text << (yes_ ? " -- Ignore (-y)" : " -- Abort (-y answers Ignore)") << '\n' << std::flush;
     return yes_;
 }
 
@@ -29,7 +34,8 @@ namespace {
 
 const char* kUsage =
     "usage: qzr-writer-cli [-d NAME] [-c FILE] [-l FILE] [-y] [-p PORT] [--handshake MODE] [--show-time] "
-    "[--log FILE] [--journal PATH] [--station NAME] [--reuse-serial] [--void-failed] COMMAND [COMMAND ...]\n"
+    "[--log FILE] [--journal PATH] [--station NAME] [--reuse-serial] [--void-failed] [--json] COMMAND "
+    "[COMMAND ...]\n"
     "       qzr-writer-cli [-d NAME] emulate [LINK] [FAULT...]\n"
     "         FAULT: no-chip, adapter-error, class1, class2, fail-at=K, silence-after=N, wrong-reply=HH, "
     "id=TEXT\n"
@@ -37,20 +43,77 @@ const char* kUsage =
 
 constexpr int kBarWidth = 40;
 
+// The device a configuration file names, when the file can be read and parsed; its load reports the rest.
+std::optional<std::string> configDevice(const std::string& file) {
+    FilePrefix prefix;
+    if (readFilePrefix(file, kMaxConfigFileBytes, prefix, true) != FileReadResult::ok) return std::nullopt;
+    const CfgParse parsed = parseConfig(
+        std::string_view(reinterpret_cast<const char*>(prefix.bytes.data()), prefix.bytes.size()));
+    if (parsed.fault != CfgFault::none) return std::nullopt;
+    return parsed.values.device;
+}
+
+// The usage problems of the options themselves; empty when there is none. `device` becomes the table's
+// name of the -d device.
+std::string checkOptions(const Options& options, std::string& device) {
+    for (const std::string& port : options.ports) {
+        if (!deviceNamed(port).empty()) return "-p " + port + ": -p is the port; choose the device with -d";
+    }
+    if (!options.device) return {};
+    device = deviceNamed(*options.device);
+    if (device.empty()) return "Unknown device: " + *options.device;
+    // -d and a configuration file (-c, or -l with a .cfg) that names another device: which one is meant?
+    const std::pair<const char*, const std::optional<std::string>*> files[] = {{"-c", &options.config},
+                                                                               {"-l", &options.load}};
+    for (const auto& [flag, file] : files) {
+        if (!*file || (std::string_view(flag) == "-l" && fileExtension(**file) != "CFG")) continue;
+        const std::optional<std::string> named = configDevice(**file);
+        if (named && *named != device) {
+            return "-d " + device + " and " + flag + " " + **file +
+                   " choose different devices (the file names " + *named + ")";
+        }
+    }
+    return {};
+}
+
 }  // namespace
+
+bool sameTextIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string optionItemName(std::string caption) {
+    while (!caption.empty() && (caption.back() == ':' || caption.back() == ' ')) caption.pop_back();
+    return caption;
+}
+
+std::string deviceNamed(const std::string& name) {
+    for (const DeviceRecord& r : deviceTable()) {
+        if (sameTextIgnoringCase(r.name, name)) return r.name;
+    }
+    return {};
+}
 
 const char* helpText() {
     return "usage: qzr-writer-cli [OPTIONS] COMMAND [COMMAND ...]\n"
            "\n"
            "Options, applied before the first command whatever their position:\n"
-           "  -d, --device NAME      select a device by its exact name (as picking it in the device list)\n"
+           "  -d, --device NAME      select a device by name (as picking it in the device list; any case)\n"
            "  -c, --config FILE      load a configuration file\n"
            "  -l, --load FILE        load a data file (.bin .mhx .hex .obj .cfg)\n"
            "  -y, --yes              answer every question with Yes / Ignore (without it: No / Abort)\n"
-           "  -p, --port PORT        Com1..Com8, a serial device path such as /dev/ttyUSB0, or \"virtual\"\n"
-           "                         (the built-in emulated writer); without it the port of the "
-           "configuration\n"
-           "                         file stands, else Com1\n"
+           "  -p, --port PORT        Com1..Com8, a serial device path such as /dev/ttyUSB0, \"virtual\" "
+           "(the\n"
+           "                         built-in emulated writer) or \"virtual:new-chip\" (the same with a "
+           "fresh\n"
+           "                         blank chip for every run); without it the port of the configuration\n"
+           "                         file stands, else Com1. Up to 8 times: each port is a socket of a "
+           "gang,\n"
+           "                         every writer operation and run act on all at once, each socket's lines\n"
+           "                         start with \"[K] \" (K = 1 for the first -p)\n"
            "      --log FILE         append one CSV line per chip that a writer operation reached\n"
            "                         (production record)\n"
            "      --journal PATH     the production journal (default: qzr-journal.db beside the -c file,\n"
@@ -60,6 +123,9 @@ const char* helpText() {
            "      --void-failed      a failed chip's number is not used again\n"
            "      --handshake MODE   Default | CTS | None\n"
            "      --show-time        show the step times and the total program time\n"
+           "      --json             devices, info and detect as JSON, and one JSON object per chip; "
+           "messages\n"
+           "                         go to stderr\n"
            "      --help             print this help and exit\n"
            "      --version          print the version and exit\n"
            "\n"
@@ -75,11 +141,21 @@ const char* helpText() {
            "                         serial-number setup (ADDR, VALUE hex; N, INC decimal)\n"
            "  write-qtp FILE PARTS   write a QTP file for PARTS parts\n"
            "  load-qtp FILE          open a QTP file\n"
+           "  option NAME=VALUE      set one option item as the option editor does (\"OSC Type=XT\")\n"
+           "  option-value HH HH HH HH\n"
+           "                         set the four option bytes (as \"Option value:\" shows them)\n"
+           "  id TEXT                set the ID as text (at most 12 characters)\n"
+           "  id-hex HH [HH...]      set the ID as hexadecimal bytes (at most 12)\n"
            "  detect                 open the port and identify the writer\n"
            "  read FILE              read the chip, then save it to FILE (.mhx or .bin)\n"
            "  blank-check | erase | program-id | program | program-options | program-eeprom | verify |\n"
            "  verify-protect | auto | auto-no-blank-check | force-write\n"
            "                         one writer operation\n"
+           "  run OPERATION [COUNT]  chip after chip: before each chip wait for Enter (or one line of the\n"
+           "                         input; \"q\" or the end of the input ends), run the operation, print\n"
+           "                         \"Chip N: PASS|FAIL ...\"; ends after COUNT chips when given; last "
+           "line\n"
+           "                         \"Chips: N, passed: P, failed: F\"\n"
            "  download NAME[,NAME...]\n"
            "                         device-data download\n"
            "  journal                print the chips of the journal in use as CSV\n"
@@ -89,8 +165,12 @@ const char* helpText() {
            "                         no-chip, adapter-error, class1, class2, fail-at=K, silence-after=N,\n"
            "                         wrong-reply=HH, id=TEXT\n"
            "\n"
+           "Questions, error boxes and failure lines go to stderr, other messages to stdout.\n"
+           "SIGINT or SIGTERM stops the command at its next exchange with the writer.\n"
+           "\n"
            "Exit status: 0 every command succeeded; 1 an operation or check failed; 2 bad usage (then no\n"
-           "command runs).\n";
+           "command runs); 3 `run` stopped by a fault of the line (no answer, port, adapter, log); 130\n"
+           "interrupted.\n";
 }
 
 void ProgressBar::update(long long done, long long total) {
@@ -115,7 +195,100 @@ void ProgressBar::clear() {
     err_ << '\r' << std::string(kBarWidth + 8, ' ') << '\r' << std::flush;
 }
 
+namespace {
+
+// Everything after the words were read: options applied, commands checked and run.
+int runCommands(const Options& options, std::vector<Command>& commands, const Streams& streams,
+                Interrupts& interrupts) {
+    std::ostream& err = streams.err;
+    std::string device;
+    if (const std::string problem = checkOptions(options, device); !problem.empty()) {
+        err << problem << '\n';
+        return kExitUsage;
+    }
+
+    MainState st;
+    // With --json the standard output carries only the JSON documents.
+    std::ostream& text = options.json ? streams.err : streams.out;
+    CliUserInterface ui(text, err, options.yes);
+    st.ui = &ui;
+    st.firstShowDone = true;  // a load from the command line happens after start-up
+    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui,
+                 *st.views);  // start-up without "Default.cfg": the option display and checksums
+    Context ctx{st,
+                options,
+                text,
+                err,
+                streams.out,
+                streams.terminal,
+                streams.inputFd,
+                streams.inputTerminal,
+                &interrupts,
+                0,
+                {}};
+
+    if (options.device) selectDevice(st, device);
+    if (options.config) {
+        if (int rc = applyConfigOption(ctx, *options.config); rc != kExitOk) return rc;
+    }
+    if (options.load) {
+        if (int rc = applyLoadOption(ctx, *options.load); rc != kExitOk) return rc;
+    }
+    if (options.handshake) st.link.handshake = *options.handshake;
+    // Without -p the port named by a configuration file (-c, or -l with a .cfg) stands; the state starts
+    // at Com1 when none names one.
+    if (!options.ports.empty()) {
+        st.link.portEntry = options.ports.front();
+        st.link.portName = portDisplayName(options.ports.front());
+    }
+    st.operation.showProgramTime = options.showTime;
+    if (options.log) st.operation.productionLogPath = *options.log;
+    st.journal.enabled = true;
+    st.journal.path = options.journal.value_or("");
+    st.journal.station = options.station.value_or("");
+    st.journal.reuseSerial = options.reuseSerial;
+    st.journal.voidFailed = options.voidFailed;
+
+    // What only the chosen device can tell: a bad one means none runs.
+    for (Command& command : commands) {
+        if (!command.check) continue;
+        if (const std::string problem = command.check(ctx); !problem.empty()) {
+            err << problem << '\n';
+            return kExitUsage;
+        }
+    }
+
+    for (Command& command : commands) {
+        if (interrupts.interrupted()) break;
+        int rc = kExitFailed;
+        try {
+            rc = command.action(ctx);
+        } catch (const std::exception& e) {
+            // A failure of the serial component itself (or anything else unforeseen) ends the run.
+            err << e.what() << '\n';
+            rc = kExitFailed;
+        }
+        // The serial component's warning about a slow adapter goes to stderr.
+        if (const std::string w = takePortWarning(st.link); !w.empty()) err << w << '\n';
+        if (interrupts.interrupted()) break;
+        if (rc != kExitOk) return rc;
+    }
+    if (interrupts.interrupted()) {
+        err << "Interrupted\n" << std::flush;
+        return kExitInterrupted;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+    return run(args, Streams{out, err, terminal});
+}
+
+int run(const std::vector<std::string>& args, const Streams& streams) {
+    std::ostream& out = streams.out;
+    std::ostream& err = streams.err;
     Options options;
     std::vector<std::string> words;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -135,7 +308,13 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         } else if (a == "-y" || a == "--yes") {
             options.yes = true;
         } else if (a == "-p" || a == "--port") {
-            ok = value(options.port);
+            std::optional<std::string> port;
+            ok = value(port);
+            if (ok) options.ports.push_back(*port);
+            if (options.ports.size() > kMaxPorts) {
+                err << "-p is given more than " << kMaxPorts << " times\n" << kUsage << '\n';
+                return kExitUsage;
+            }
         } else if (a == "--handshake") {
             ok = value(options.handshake);
             if (ok && *options.handshake != "Default" && *options.handshake != "CTS" &&
@@ -147,6 +326,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             options.showTime = true;
         } else if (a == "--log") {
             ok = value(options.log) && !options.log->empty();
+        } else if (a == "--json") {
+            options.json = true;
         } else if (a == "--journal" || a == "--station") {
             ok = value(a == "--journal" ? options.journal : options.station) && !args[i].empty();
         } else if (a == "--reuse-serial" || a == "--void-failed") {
@@ -173,85 +354,49 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return kExitUsage;
     }
 
-    std::vector<CommandSpec> commands;
-    registerImageCommands(commands);
-    registerInfoCommands(commands);
-    registerProjectCommands(commands);
-    registerSerialCommands(commands);
-    registerWriterCommands(commands);
-    registerOperationCommands(commands);
-    registerReadCommands(commands);
-    registerEmulateCommands(commands);
-    registerJournalCommands(commands);
+    std::vector<CommandSpec> specs;
+    registerImageCommands(specs);
+    registerInfoCommands(specs);
+    registerProjectCommands(specs);
+    registerSerialCommands(specs);
+    registerWriterCommands(specs);
+    registerOperationCommands(specs);
+    registerReadCommands(specs);
+    registerEmulateCommands(specs);
+    registerEditCommands(specs);
+    registerJournalCommands(specs);
 
     // Every command is parsed before any runs: a bad one means none runs.
-    std::vector<Action> actions;
+    std::vector<Command> commands;
     ArgStream stream(words);
     while (!stream.atEnd()) {
         const std::string name = stream.next();
-        auto found = std::find_if(commands.begin(), commands.end(),
-                                  [&](const CommandSpec& s) { return s.name == name; });
-        if (found == commands.end()) {
+        auto found =
+            std::find_if(specs.begin(), specs.end(), [&](const CommandSpec& s) { return s.name == name; });
+        if (found == specs.end()) {
             err << "Unknown command: " << name << '\n' << kUsage << '\n';
             return kExitUsage;
         }
         std::string problem;
-        auto action = found->parse(stream, problem);
-        if (!action) {
+        auto command = found->parse(stream, problem);
+        if (!command) {
             err << name << ": " << (problem.empty() ? "bad arguments" : problem) << '\n';
             return kExitUsage;
         }
-        actions.push_back(std::move(*action));
+        commands.push_back(std::move(*command));
     }
 
-    MainState st;
-    CliUserInterface ui(out, options.yes);
-    st.ui = &ui;
-    st.firstShowDone = true;  // a load from the command line happens after start-up
-    UpdateOption(st.options, st.optionBytes, st.device, st.image, *st.ui,
-                 *st.views);  // start-up without "Default.cfg": the option display and checksums
-    Context ctx{st, options, out, err, terminal};
-
-    if (options.device) {
-        if (!selectDevice(st, *options.device)) {
-            err << "Unknown device: " << *options.device << '\n';
-            return kExitUsage;
-        }
+    // From here on an interrupt stops the command in progress instead of the process, so that the port's
+    // settings are restored and the chip is recorded; anything thrown ends the run with its message.
+    Interrupts interrupts;
+    try {
+        return runCommands(options, commands, streams, interrupts);
+    } catch (const std::exception& e) {
+        err << e.what() << '\n' << std::flush;
+    } catch (...) {
+        err << "Unexpected error\n" << std::flush;
     }
-    if (options.config) {
-        if (int rc = applyConfigOption(ctx, *options.config); rc != kExitOk) return rc;
-    }
-    if (options.load) {
-        if (int rc = applyLoadOption(ctx, *options.load); rc != kExitOk) return rc;
-    }
-    if (options.handshake) st.link.handshake = *options.handshake;
-    // Without -p the port named by a configuration file (-c, or -l with a .cfg) stands; the state starts
-    // at Com1 when none names one.
-    if (options.port) {
-        st.link.portEntry = *options.port;
-        st.link.portName = portDisplayName(*options.port);
-    }
-    st.operation.showProgramTime = options.showTime;
-    if (options.log) st.operation.productionLogPath = *options.log;
-    st.journal.enabled = true;
-    st.journal.path = options.journal.value_or("");
-    st.journal.station = options.station.value_or("");
-    st.journal.reuseSerial = options.reuseSerial;
-    st.journal.voidFailed = options.voidFailed;
-
-    for (Action& action : actions) {
-        int rc = kExitFailed;
-        try {
-            rc = action(ctx);
-        } catch (const ECommError& e) {
-            // A failure of the serial component itself ends the run.
-            err << e.what() << '\n';
-        }
-        // The serial component's warning about a slow adapter goes to stderr.
-        if (const std::string w = takePortWarning(st.link); !w.empty()) err << w << '\n';
-        if (rc != kExitOk) return rc;
-    }
-    return kExitOk;
+    return interrupts.interrupted() ? kExitInterrupted : kExitFailed;
 }
 
 }  // namespace qzr::cli

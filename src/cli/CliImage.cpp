@@ -3,6 +3,7 @@
 
 #include "app/DataCommands.h"
 #include "cli/Cli.h"
+#include "cli/CliJson.h"
 #include "core/common/FileIo.h"
 #include "core/image/DataLoad.h"
 #include "core/image/DataSave.h"
@@ -12,11 +13,28 @@ namespace qzr::cli {
 namespace {
 
 int listDevices(Context& ctx) {
+    if (ctx.options.json) ctx.data << '[';
+    bool first = true;
     for (const DeviceRecord& r : deviceTable()) {
         const bool eeprom = (r.deviceFlags & kFlagEeprom) != 0;
-        ctx.out << r.name << ' ' << (r.romLastAddress + 1) << ' ' << (eeprom ? r.eepromLastAddress + 1 : 0)
-                << ' ' << ((r.deviceFlags & kFlagFlash) ? "flash" : "otp") << ' ' << r.coreType << '\n';
+        const int eepromBytes = eeprom ? r.eepromLastAddress + 1 : 0;
+        const char* kind = (r.deviceFlags & kFlagFlash) ? "flash" : "otp";
+        if (ctx.options.json) {
+            ctx.data << (first ? "\n  " : ",\n  ")
+                     << JsonObject()
+                            .add("name", r.name)
+                            .add("program_words", static_cast<long long>(r.romLastAddress) + 1)
+                            .add("eeprom_bytes", eepromBytes)
+                            .add("memory", kind)
+                            .add("core_type", static_cast<int>(r.coreType))
+                            .str();
+            first = false;
+            continue;
+        }
+        ctx.out << r.name << ' ' << (r.romLastAddress + 1) << ' ' << eepromBytes << ' ' << kind << ' '
+                << r.coreType << '\n';
     }
+    if (ctx.options.json) ctx.data << "\n]\n" << std::flush;
     return kExitOk;
 }
 

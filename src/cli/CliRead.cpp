@@ -7,6 +7,7 @@
 #include "app/PortCommands.h"
 #include "app/ReadIcCommand.h"
 #include "cli/Cli.h"
+#include "cli/CliInterrupt.h"
 #include "core/common/FileIo.h"
 #include "core/image/DataSave.h"
 #include "core/writer/Download.h"
@@ -54,6 +55,8 @@ std::optional<Action> parseRead(ArgStream& args, std::string& error) {
         ReadIcOutcome outcome;
         {
             ReadIcWorker worker(readIcJob(ctx.st), view);
+            // An interrupt ends the read at its next exchange, as closing the read window does.
+            const Interrupts::StopTarget stop(ctx.interrupts, [&worker] { worker.requestStop(); });
             worker.start();
             outcome = worker.wait();
         }

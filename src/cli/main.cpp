@@ -8,5 +8,7 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    return qzr::cli::run(args, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    const qzr::cli::Streams streams{std::cout, std::cerr, isatty(STDERR_FILENO) == 1, STDIN_FILENO,
+                                    isatty(STDIN_FILENO) == 1};
+    return qzr::cli::run(args, streams);
 }

@@ -133,6 +133,7 @@ TEST(MainForm, CommandInventory) {
         {"VerifywithProtect1", "Verify IC in Protect mode", "", true, true},
         {"AutoProgram1", "Auto Program", "F8", true, true},
         {"AutoProgramwithoutBlankCheck1", "Auto Program without Blank Check", "F9", true, true},
+        {"GangProgramming1", "Gang Programming", "", true, true},
         {"ID3", "Program ID and Checksum", "", true, true},
         {"ProgramMemory2", "Program Memory", "", true, true},
         {"WriteEE", "Program EEPROM data", "", false, true},

@@ -145,8 +145,9 @@ TEST(JournalCli, AJournalThatCannotBeUsedStopsBeforeTheChip) {
         const CliResult r = runCli({"-y", "-c", cfg, "-p", "virtual:new-chip", "--log", log, "--journal",
                                     journal, "serial", "10", "2", "0100", "auto"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.out.find("Cannot open the production journal \"" + journal + "\""), std::string::npos)
-            << r.out;
+        // An error box: on the error stream.
+        EXPECT_NE(r.err.find("Cannot open the production journal \"" + journal + "\""), std::string::npos)
+            << r.err;
         EXPECT_EQ(r.out.find("Auto-program"), std::string::npos) << "the operation did not start";
     }
     EXPECT_FALSE(std::filesystem::exists(log));

@@ -193,12 +193,13 @@ TEST(CliOperations, QuestionsAndRefusals) {
     // Auto-program of a blank buffer: the reset-address question is answered Abort without -y.
     CliResult r = runCli({"-d", "QZR-D10", "-p", "virtual", "auto"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Reset address (03FFh) is blank!!\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Reset address (03FFh) is blank!! -- Abort (-y answers Ignore)\n");
     // With -y it goes on and the pre-check refuses the blank buffer.
     r = runCli({"-y", "-d", "QZR-D10", "-p", "virtual", "auto"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Reset address (03FFh) is blank!!\nAuto-program\n");
-    EXPECT_EQ(r.err, "Data memory are blank or error\n");
+    EXPECT_EQ(r.out, "Auto-program\n");
+    EXPECT_EQ(r.err, "Reset address (03FFh) is blank!! -- Ignore (-y)\nData memory are blank or error\n");
     // Blank options stop an auto-program.
     r = runCli({"-d", "QZR-D10", "-l", writeProgram(dir), "-p", "virtual", "auto-no-blank-check"});
     EXPECT_EQ(r.status, 1);

@@ -31,7 +31,9 @@ TEST(CliSerial, InfoShowsTheSerialNumberAndPassCount) {
 TEST(CliSerial, RefusedSettingsAndBadUsage) {
     test::CliResult r = runCli({"serial", "0100", "1", "05", "info"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "The program memory is not 'RTWI'. Serial No. will be disable!\n");
+    // An error box: on the error stream.
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The program memory is not 'RTWI'. Serial No. will be disable!\n");
 
     r = runCli({"serial", "0", "1", "05", "256", "eeprom"});
     EXPECT_EQ(r.status, 1);
@@ -68,7 +70,9 @@ TEST(CliSerial, WriteQtpAddsTxtAndReplacesOnlyWithYes) {
 
     r = runCli({"serial", "10", "1", "07", "eeprom", "write-qtp", name, "1"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "File Exists, Replace?\n");
+    // A question: on the error stream, with the answer taken.
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "File Exists, Replace? -- No (-y answers Yes)\n");
     EXPECT_EQ(test::readFile(name + ".txt").substr(0, 10), ":044210000");
 
     r = runCli({"-y", "serial", "10", "1", "07", "eeprom", "write-qtp", name, "1"});
@@ -117,7 +121,9 @@ TEST(CliSerial, ProgramMemoryTargetOnALoadedProgram) {
     // Past the table the words are no RTWI instructions.
     r = runCli({"-d", "QZR-D11", "-l", bin, "serial", "0102", "2", "0000"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "The program memory is not 'RTWI'. Serial No. will be disable!\n");
+    // An error box: on the error stream.
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The program memory is not 'RTWI'. Serial No. will be disable!\n");
 }
 
 TEST(CliSerial, LoadQtp) {

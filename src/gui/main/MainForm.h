@@ -64,6 +64,7 @@ struct MainActions {
     QAction* VerifywithProtect1 = nullptr;
     QAction* AutoProgram1 = nullptr;
     QAction* AutoProgramwithoutBlankCheck1 = nullptr;
+    QAction* GangProgramming1 = nullptr;
     QAction* ID3 = nullptr;
     QAction* ProgramMemory2 = nullptr;
     QAction* WriteEE = nullptr;

@@ -144,6 +144,7 @@ void TMainForm::buildMenus() {
     item(a.AutoProgram1, "AutoProgram1", "Auto Program", QKeySequence(Qt::Key_F8));
     item(a.AutoProgramwithoutBlankCheck1, "AutoProgramwithoutBlankCheck1", "Auto Program without Blank Check",
          QKeySequence(Qt::Key_F9));
+    item(a.GangProgramming1, "GangProgramming1", "Gang Programming");
     item(a.ID3, "ID3", "Program ID and Checksum");
     item(a.ProgramMemory2, "ProgramMemory2", "Program Memory");
     item(a.WriteEE, "WriteEE", "Program EEPROM data");

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include "core/writer/WriterProtocol.h"
 #include "gui/common/FileChooser.h"
 #include "gui/common/ModalRunner.h"
+#include "gui/gang/GangForm.h"
 #include "gui/main/MainForm.h"
 #include "gui/main/MainFormCommands.h"
 #include "gui/main/ShellWindows.h"
@@ -132,6 +134,20 @@ void installWriterCommands(TMainForm& form) {
             form.refreshLabels();
             form.refreshStatus();
         });
+
+    form.bind(a.GangProgramming1, [&form] {
+        const TMainForm::JobLock lock(form);
+        QStringList ports;
+        if (const auto* list = form.findChild<QComboBox*>("ComboBox1"))
+            for (int i = 0; i < list->count(); ++i) ports << list->itemText(i);
+        for (const char* entry : {"virtual:new-chip", "virtual"})
+            if (!ports.contains(entry, Qt::CaseInsensitive)) ports << entry;
+        TGangForm gang(form.state(), ports, &form);
+        runModal(gang);
+        afterOperationDialog(form.state());
+        form.refreshLabels();
+        form.refreshStatus();
+    });
 
     form.bind(a.DownLoad1, [&form] {
         const TMainForm::JobLock lock(form);
