@@ -21,6 +21,7 @@ stop_pg() {
     rm -rf "$pg_scratch"
 }
 trap stop_pg EXIT
+trap "exit 130" INT TERM  # the EXIT trap then stops the servers
 QZR_TEST_PG_URL=$(bash scripts/pg-test-server.sh start "$pg_scratch/pg")
 export QZR_TEST_PG_URL QZR_TEST_PG_SCRATCH="$pg_scratch" QZR_TEST_PG_SERVER="$PWD/scripts/pg-test-server.sh"
 
