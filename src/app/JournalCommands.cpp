@@ -200,8 +200,15 @@ std::optional<LotCounts> currentLotCounts(MainState& st) {
 std::string lotCountsText(MainState& st) {
     const std::optional<LotCounts> c = currentLotCounts(st);
     if (!c) return {};
-    return std::to_string(c->passed) + " / " + std::to_string(c->failed) + " / " +
-           std::to_string(c->interrupted);
+    const auto text = [](long long passed, long long failed, long long interrupted) {
+        return std::to_string(passed) + " / " + std::to_string(failed) + " / " + std::to_string(interrupted);
+    };
+    std::string shown = text(c->passed, c->failed, c->interrupted);
+    // Several stations share the lot: each one's own counts on a line of its own.
+    if (c->stations.size() > 1)
+        for (const StationCounts& s : c->stations)
+            shown += "\n" + s.station + ": " + text(s.passed, s.failed, s.interrupted);
+    return shown;
 }
 
 void journalAtStart(MainState& st) {
@@ -215,15 +222,20 @@ void journalAtStart(MainState& st) {
     recoverJournal(st);
 }
 
-std::string journalCsv(MainState& st, std::string& csv) {
-    csv = journalCsvHeader();
+std::string journalChips(MainState& st, std::vector<ChipRecord>& chips) {
+    chips.clear();
     // Reading a journal that is not there does not make one.
     const std::string location = journalLocation(st);
     std::error_code ec;
     if (location.find("://") == std::string::npos && !std::filesystem::exists(location, ec)) return {};
     if (const std::string e = openJournal(st); !e.empty()) return e;
+    return st.journal.open->chips(chips);
+}
+
+std::string journalCsv(MainState& st, std::string& csv) {
+    csv = journalCsvHeader();
     std::vector<ChipRecord> chips;
-    if (std::string e = st.journal.open->chips(chips); !e.empty()) return e;
+    if (std::string e = journalChips(st, chips); !e.empty()) return e;
     for (const ChipRecord& c : chips) csv += journalCsvLine(c);
     return {};
 }

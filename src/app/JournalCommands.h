@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/journal/ProductionJournal.h"
 
@@ -61,13 +62,18 @@ void startValueSet(MainState& st);
 // use or a lot.
 std::optional<LotCounts> currentLotCounts(MainState& st);
 
-// The same as the window shows it beside the serial number: "passed / failed / interrupted" ("12 / 1 / 0");
-// empty without a journal in use or a lot.
+// The same as the window shows it beside the serial number: "passed / failed / interrupted" ("12 / 1 / 0"),
+// then, when several stations share the lot, a line per station ("line-2: 6 / 0 / 0"); empty without a
+// journal in use or a lot.
 std::string lotCountsText(MainState& st);
 
 // At the window's start: when writer runs are recorded or the project's journal exists, it is opened and
 // reservations that a stopped program left are voided (the user is told once, recoverJournal).
 void journalAtStart(MainState& st);
+
+// The chips of the journal in use, oldest first (none when its file is not there). Result: empty, or the
+// reason why the journal cannot be read.
+std::string journalChips(MainState& st, std::vector<ChipRecord>& chips);
 
 // The journal in use as CSV, oldest chip first: the production log's columns, then Station, Lot and Outcome.
 // Result: empty, or the reason why the journal cannot be read.

@@ -80,6 +80,12 @@ TEST(CliJson, DevicesInfoDetectAndOneObjectPerChip) {
          "\\{\"chip\": 2, .*\"pass_count\": 2\\}\n\\{\"chip\": 3, .*\"pass_count\": 3\\}\n"
          "\\{\"chip\": 4, .*\"operation\": \"verify\", \"result\": \"fail\", \"failed_step\": "
          "\"Checksum verify fail!!\", .*\\}\n$"},
+        // The journal as one array after the chip's own object.
+        {{"--json", "--journal", dir.file("j.db"), "--station", "s1", "-y", "-c", cfg, "-p",
+          "virtual:new-chip", "auto", "journal"},
+         "2 dict\n",
+         "\n\\[\\{\"time\": .*\"result\": \"pass\", .*\"pass_count\": 1, .*\"station\": \"s1\", "
+         "\"port\": \"[^\"]+\", \"lot\": \"\"\\}\\]\n$"},
     };
     for (const Case& c : cases) {
         const CliResult r = runCliWithInput(c.args, "\n\n");

@@ -187,6 +187,11 @@ TEST_F(JournalEngineTest, TheDialogAsksBeforeNumbersAreUsedAgain) {
         EXPECT_EQ(programChip(RunOutcome::Passed), c.next);
     }
     EXPECT_EQ(lotCountsText(st), "4 / 0 / 0");
+    // A second station on the lot: each one's counts on a line of its own, in the order of their names.
+    const std::string first = stationName(st);
+    st.journal.station = first + "~2";
+    programChip(RunOutcome::Passed);
+    EXPECT_EQ(lotCountsText(st), "5 / 0 / 0\n" + first + ": 4 / 0 / 0\n" + first + "~2: 1 / 0 / 0");
 }
 
 TEST_F(JournalEngineTest, AQtpListContinuesWhereverItIsOpenedAgain) {
