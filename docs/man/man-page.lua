@@ -11,9 +11,9 @@ end
 -- Pandoc gives a table with long cells the whole width of 70 ens; with the gaps between its columns that is
 -- wider than the page's line, so the columns shrink to fit.
 function Table(t)
-  for _, spec in ipairs(t.colspecs) do
-    if type(spec[2]) == 'number' then
-      spec[2] = spec[2] * 0.85
+  for _, column in ipairs(t.colspecs) do
+    if type(column[2]) == 'number' then
+      column[2] = column[2] * 0.85
     end
   end
   return t

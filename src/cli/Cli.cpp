@@ -354,17 +354,17 @@ int run(const std::vector<std::string>& args, const Streams& streams) {
         return kExitUsage;
     }
 
-    std::vector<CommandSpec> specs;
-    registerImageCommands(specs);
-    registerInfoCommands(specs);
-    registerProjectCommands(specs);
-    registerSerialCommands(specs);
-    registerWriterCommands(specs);
-    registerOperationCommands(specs);
-    registerReadCommands(specs);
-    registerEmulateCommands(specs);
-    registerEditCommands(specs);
-    registerJournalCommands(specs);
+    std::vector<CommandSpec> known;
+    registerImageCommands(known);
+    registerInfoCommands(known);
+    registerProjectCommands(known);
+    registerSerialCommands(known);
+    registerWriterCommands(known);
+    registerOperationCommands(known);
+    registerReadCommands(known);
+    registerEmulateCommands(known);
+    registerEditCommands(known);
+    registerJournalCommands(known);
 
     // Every command is parsed before any runs: a bad one means none runs.
     std::vector<Command> commands;
@@ -372,8 +372,8 @@ int run(const std::vector<std::string>& args, const Streams& streams) {
     while (!stream.atEnd()) {
         const std::string name = stream.next();
         auto found =
-            std::find_if(specs.begin(), specs.end(), [&](const CommandSpec& s) { return s.name == name; });
-        if (found == specs.end()) {
+            std::find_if(known.begin(), known.end(), [&](const CommandSpec& s) { return s.name == name; });
+        if (found == known.end()) {
             err << "Unknown command: " << name << '\n' << kUsage << '\n';
             return kExitUsage;
         }
