@@ -38,7 +38,7 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 (cd build/sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 
 # ThreadSanitizer: only the test programs whose workers run beside the front end's thread.
-tsan_dirs="operations;readic"
+tsan_dirs="operations;readic;gang"
 if [ -d tests/gui ]; then tsan_dirs="$tsan_dirs;gui"; fi
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZR_WERROR=ON -DQZR_TSAN=ON \
       -DQZR_BUILD_BENCH=OFF "-DQZR_TEST_FOLDERS=$tsan_dirs"

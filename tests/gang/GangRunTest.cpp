@@ -109,7 +109,10 @@ TEST_F(GangTest, AFaultOnSocketTwoFailsOnlySocketTwo) {
 
 TEST_F(GangTest, AStopInTheMiddleOfARoundEndsEverySocketAndRecordsItInterrupted) {
     makeGang(4);
-    for (int k = 1; k <= 4; ++k) box(k).setLinePacing(true);  // a chip takes long enough to be stopped
+    // The writers fall silent in the middle of the program data (they would time out after a second).
+    WriterBox::Faults silent;
+    silent.silenceAfter = 3000;
+    for (int k = 1; k <= 4; ++k) box(k).setFaults(silent);
     ASSERT_TRUE(dispatchOperation(project, OperationType::AutoProgram));
     ASSERT_TRUE(gang->startRound());
     for (auto& v : views) ASSERT_TRUE(v->waitFor("Program data..."));
@@ -128,7 +131,7 @@ TEST_F(GangTest, AStopInTheMiddleOfARoundEndsEverySocketAndRecordsItInterrupted)
     // The numbers of interrupted chips are held (they may be on a chip); the next round goes on after them.
     gang->clearStop();
     for (int k = 1; k <= 4; ++k) {
-        box(k).setLinePacing(false);
+        box(k).setFaults({});
         // The box still waits for the rest of the stream the stop cut off (it would forget it after half a
         // second); opening its line again resets it at once.
         box(k).Close();

@@ -23,15 +23,11 @@
 
 namespace {
 
+using qzr::test::picture;
 using qzr::test::waitFor;
 
-// Saves a picture of `w` under $QZR_SCREENSHOT_DIR when that is set (docs/gang-*.png are made this way).
-void picture(QWidget& w, const char* name) {
-    const QString dir = qEnvironmentVariable("QZR_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    QCoreApplication::processEvents();  // the layout of the last texts
-    w.grab().save(QDir(dir).filePath(name));
-}
+// Where the writers of the stopped round fall silent: in the middle of the program data.
+constexpr int kSilentAfter = 3000;
 
 QString socketText(QDialog& d, int k, const char* name) {
     auto* box = d.findChild<QWidget*>(QString("Socket%1").arg(k));
@@ -103,13 +99,22 @@ TEST(GangForm, ThreeSocketsAtOnceAndAFailureStaysItsSocketsOwn) {
         EXPECT_TRUE(d.findChild<QLabel*>("lbLotCounts")->text().contains("5 / 1 / 0"))
             << d.findChild<QLabel*>("lbLotCounts")->text().toStdString();
 
-        // A round on writers paced at the line rate, seen while it runs; Stop ends every socket.
-        for (int k = 1; k <= 3; ++k)
-            dynamic_cast<qzr::VirtualWriter&>(*gang.gang()->link(k).Comm1).setLinePacing(true);
-        dynamic_cast<qzr::VirtualWriter&>(*gang.gang()->link(2).Comm1).setFaults({});
+        // A round seen while it runs, its writers fallen silent in the middle of the program data (they
+        // would time out after a second); Stop ends every socket.
+        for (int k = 1; k <= 3; ++k) {
+            dynamic_cast<qzr::VirtualWriter&>(*gang.gang()->link(k).Comm1).setFaults([] {
+                qzr::WriterBox::Faults f;
+                f.silenceAfter = kSilentAfter;
+                return f;
+            }());
+        }
         start->click();
         ASSERT_TRUE(gang.running());
-        ASSERT_TRUE(waitFor([&] { return socketText(d, 3, "lbStep") == "Program data..."; }));
+        ASSERT_TRUE(waitFor([&] {
+            for (int k = 1; k <= 3; ++k)
+                if (socketText(d, k, "lbStep") != "Program data...") return false;
+            return true;
+        }));
         picture(d, "gang-running.png");
         d.findChild<QPushButton*>("btStop")->click();
         ASSERT_TRUE(waitFor([&] { return !gang.running(); }));

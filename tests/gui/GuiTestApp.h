@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QDir>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -12,6 +14,7 @@
 
 #include "gui/common/FileChooser.h"
 #include "gui/main/MainForm.h"
+#include "gui/operations/ProgressDialog.h"
 
 namespace qzr::test {
 
@@ -29,6 +32,25 @@ inline bool waitFor(const std::function<bool()>& done) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     }
     return true;
+}
+
+// The run of a progress dialog has ended: Exit usable and every line the worker queued shown. The worker
+// queues its last calls before it counts as ended, so the queue is flushed after reading that, not before.
+inline bool progressRunEnded(QDialog& d) {
+    auto& p = dynamic_cast<gui::TfmProgramVerify&>(d);
+    return waitFor([&] {
+        const bool ended = !p.session().running();
+        p.flush();
+        return ended && p.findChild<QPushButton*>("btExit")->isEnabled();
+    });
+}
+
+// Saves a picture of `w` under $QZR_SCREENSHOT_DIR when that is set (docs/*.png are made this way).
+inline void picture(QWidget& w, const char* name) {
+    const QString dir = qEnvironmentVariable("QZR_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    QCoreApplication::processEvents();  // the layout of the last texts
+    w.grab().save(QDir(dir).filePath(name));
 }
 
 // Shows the main window and lets the writer check of its start end (its result applied).

@@ -51,6 +51,7 @@ namespace {
 using qzr::gui::TfmProgramVerify;
 using qzr::gui::TMainForm;
 
+using qzr::test::picture;
 using qzr::test::waitFor;
 
 template <typename T>
@@ -144,22 +145,6 @@ struct Window {
 };
 
 // The run of a progress dialog has ended (Exit usable, every queued line shown).
-bool runEnded(QWidget& w) {
-    auto& p = dynamic_cast<TfmProgramVerify&>(w);
-    return waitFor([&] {
-        p.flush();
-        return !p.session().running() && p.findChild<QPushButton*>("btExit")->isEnabled();
-    });
-}
-
-// Saves a picture of `w` under $QZR_SCREENSHOT_DIR when that is set (docs/*.png are made this way).
-void picture(QWidget& w, const char* name) {
-    const QString dir = qEnvironmentVariable("QZR_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    QCoreApplication::processEvents();  // the layout of the last texts
-    w.grab().save(QDir(dir).filePath(name));
-}
-
 // Every line of the progress dialog that is shown fits its label (or wraps inside it).
 QStringList clippedLines(QWidget& d) {
     QStringList clipped;
@@ -318,7 +303,7 @@ TEST(OperatorView, ProgressDialogGivesAVerdictAndCutsNoLine) {
             ASSERT_EQ(d.objectName(), "TfmProgramVerify");
             auto* verdict = child<QLabel>(d, "lbVerdict");
             auto* step = child<QProgressBar>(d, "pbStep");
-            ASSERT_TRUE(runEnded(d));
+            ASSERT_TRUE(qzr::test::progressRunEnded(dynamic_cast<QDialog&>(d)));
             EXPECT_EQ(verdict->text(), r.verdict);
             EXPECT_EQ(verdict->palette().color(QPalette::Window), r.colour);
             EXPECT_TRUE(d.windowTitle().contains(r.verdict)) << d.windowTitle().toStdString();

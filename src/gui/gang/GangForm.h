@@ -67,6 +67,7 @@ class TGangForm : public QDialog {
     QLabel* round_ = nullptr;
     QLabel* counts_ = nullptr;
     bool running_ = false;
+    bool endQueued_ = false;  // the round's end is queued behind the last lines of its workers
     int passed_ = 0;
     int failed_ = 0;
     std::vector<std::unique_ptr<SocketView>> views_;  // outlive the gang's workers
