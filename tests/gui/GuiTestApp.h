@@ -10,11 +10,17 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "gui/common/FileChooser.h"
 #include "gui/main/MainForm.h"
 #include "gui/operations/ProgressDialog.h"
+
+// Texts in a failed expectation read as text.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace qzr::test {
 
