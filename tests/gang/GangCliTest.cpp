@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "cli/CliInput.h"
-#include "journal/JournalProject.h"
+#include "support/JournalProject.h"
 #include "support/TestFiles.h"
 
 namespace qzr::test {

@@ -13,7 +13,7 @@
 
 #include "cli/Cli.h"
 #include "core/journal/ProductionJournal.h"
-#include "journal/JournalProject.h"
+#include "support/JournalProject.h"
 #include "support/TestFiles.h"
 
 namespace qzr::test {

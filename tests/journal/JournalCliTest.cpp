@@ -9,7 +9,7 @@
 #include <regex>
 
 #include "core/journal/ProductionJournal.h"
-#include "journal/JournalProject.h"
+#include "support/JournalProject.h"
 #include "support/TestFiles.h"
 
 namespace qzr {

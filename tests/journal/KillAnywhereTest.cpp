@@ -20,7 +20,7 @@
 #include "cli/Cli.h"
 #include "core/common/HexText.h"
 #include "core/journal/ProductionJournal.h"
-#include "journal/JournalProject.h"
+#include "support/JournalProject.h"
 #include "support/TestFiles.h"
 
 namespace qzr {

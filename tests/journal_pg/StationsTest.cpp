@@ -20,6 +20,7 @@
 
 #include "core/journal/ProductionJournal.h"
 #include "journal_pg/PgTestServer.h"
+#include "support/JournalProject.h"
 #include "support/TestFiles.h"
 
 extern char** environ;
@@ -36,24 +37,6 @@ std::string cliProgram() {
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     const auto cli = self.parent_path() / "qzr-writer-cli";
     return !ec && std::filesystem::exists(cli) ? cli.string() : std::string();
-}
-
-// A program for QZR-D10 with RTWI words at 0x0010 and 0x0011 (a two-byte serial number) and its project.
-std::string writeProject(const TempDir& dir) {
-    std::vector<uint8_t> bytes;
-    for (unsigned n = 0; n < 1024; ++n) {
-        const unsigned w = n == 0x10 || n == 0x11 ? 0x3100 : 0x2000 + (n * 5) % 0x1000;
-        bytes.push_back(static_cast<uint8_t>(w & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(w >> 8));
-    }
-    test::writeFile(dir.file("prog.bin"), bytes);
-    const std::string cfg = dir.file("proj.cfg");
-    EXPECT_EQ(runCli({"-d", "QZR-D10", "-l", dir.file("prog.bin"), "save-config", cfg}).status, 0);
-    std::string text = test::readFile(cfg);
-    text.replace(text.find("Option code: 7F 5F 00 00"), 24, "Option code: 2A 55 00 00");
-    text.replace(text.find("ID code: 7F 7F"), 14, "ID code: 51 5A");
-    test::writeFile(cfg, text);
-    return cfg;
 }
 
 // The output of a shell command, and whether it succeeded.
