@@ -16,6 +16,7 @@
 #include "app/GangRun.h"
 #include "app/MainState.h"
 #include "app/OperationCommands.h"
+#include "core/common/UserInterface.h"
 #include "core/journal/Lot.h"
 #include "core/journal/ProductionJournal.h"
 #include "core/operations/OperationView.h"
@@ -23,24 +24,6 @@
 #include "core/writer/VirtualWriter.h"
 
 namespace {
-
-class NullView final : public qzr::OperationView {
-  public:
-    void setText(qzr::ViewLine, const std::string&) override {}
-    void setRed(qzr::ViewLine, bool) override {}
-    void setVisible(qzr::ViewLine, bool) override {}
-    void setContinueEnabled(bool) override {}
-    void setExitEnabled(bool) override {}
-    void setRepeatTimer(bool) override {}
-};
-
-class QuietUi final : public qzr::UserInterface {
-  public:
-    void message(const std::string&) override {}
-    void error(const std::string&) override {}
-    bool askYesNo(const std::string&) override { return false; }
-    bool askAbortIgnore(const std::string&) override { return true; }
-};
 
 double processCpuSeconds() {
     timespec t{};
@@ -71,7 +54,7 @@ void prepareProject(qzr::MainState& st, const std::filesystem::path& dir) {
 struct Gang {
     Gang(qzr::MainState& project, int sockets) : views(static_cast<std::size_t>(sockets)) {
         std::vector<qzr::GangRun::Socket> list;
-        for (NullView& v : views) list.push_back({"virtual:new-chip", &v, &ui});
+        for (qzr::ProgressDialogModel& v : views) list.push_back({"virtual:new-chip", &v, &ui});
         run = std::make_unique<qzr::GangRun>(project, list);
         ok = run->openPorts().empty();
         for (int k = 1; ok && k <= sockets; ++k)
@@ -85,8 +68,8 @@ struct Gang {
             if (!c.passed()) return false;
         return true;
     }
-    std::vector<NullView> views;
-    QuietUi ui;
+    std::vector<qzr::ProgressDialogModel> views;
+    qzr::SilentUserInterface ui;
     std::unique_ptr<qzr::GangRun> run;
     bool ok = false;
 };
