@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
@@ -28,6 +30,14 @@ namespace qzr::test {
 // ends before the program's static objects do.
 inline QApplication& guiApp() {
     return *static_cast<QApplication*>(QCoreApplication::instance());
+}
+
+// The child of `parent` with this object name; a missing one fails the test (and gives null).
+template <typename T>
+T* child(QObject& parent, const char* name) {
+    T* w = parent.findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
 }
 
 // Runs the event loop until `done` holds or ten seconds have passed; the result says which.

@@ -51,15 +51,9 @@ namespace {
 using qzr::gui::TfmProgramVerify;
 using qzr::gui::TMainForm;
 
+using qzr::test::child;
 using qzr::test::picture;
 using qzr::test::waitFor;
-
-template <typename T>
-T* child(QObject& parent, const char* name) {
-    auto* w = parent.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
 
 // Answers every modal window that comes up while it lives: a timer, running inside the modal loop, hands
 // each new one to `script` once. Unlike qzr::test::ModalAnswers it also answers a box that a dialog brings

@@ -34,6 +34,7 @@ using qzr::gui::FileChoice;
 using qzr::gui::FileDialogRequest;
 using qzr::gui::TMainForm;
 
+using qzr::test::child;
 using qzr::test::ScriptedChooser;
 
 // Answers every modal dialog with `answer` while it lives; the dialog's object name is checked.
@@ -48,12 +49,6 @@ struct Answer {
     ~Answer() { qzr::gui::setModalRunner({}); }
 };
 
-template <typename T>
-T* child(QObject& parent, const char* name) {
-    T* w = parent.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
 void click(QObject& parent, const char* name) {
     child<QPushButton>(parent, name)->click();
 }

@@ -52,15 +52,9 @@ namespace {
 using qzr::gui::TfmProgramVerify;
 using qzr::gui::TMainForm;
 
+using qzr::test::child;
 using qzr::test::progressRunEnded;
 using qzr::test::waitFor;
-
-template <typename T>
-T* child(QObject& parent, const char* name) {
-    auto* w = parent.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
 
 bool isRed(QLabel* label) {
     return label->palette().color(QPalette::WindowText) == QColor(Qt::red);
