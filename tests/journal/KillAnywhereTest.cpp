@@ -128,23 +128,9 @@ TEST(KillAnywhere, NoNumberTwiceWhereverTheProgramIsKilled) {
     ASSERT_TRUE(journal) << error;
     std::vector<ChipRecord> chips;
     ASSERT_EQ(journal->chips(chips), "");
-    std::map<std::string, std::set<std::string>> passed;  // lot -> serial numbers on chips that passed
-    std::map<std::pair<std::string, uint64_t>, long long> voidedAt;
-    std::map<std::string, int> outcomes;
-    for (const ChipRecord& c : chips) {
-        ++outcomes[outcomeName(c.outcome)];
-        EXPECT_NE(c.outcome, ChipOutcome::Reserved) << "chip " << c.id << " was left reserved";
-        ASSERT_TRUE(c.number) << "chip " << c.id;
-        const auto key = std::make_pair(c.lot, *c.number);
-        if (const auto v = voidedAt.find(key); v != voidedAt.end())
-            ADD_FAILURE() << "number " << c.record.serialNumber << " of chip " << v->second
-                          << " was voided and used again by chip " << c.id;
-        if (c.outcome == ChipOutcome::Pass) {
-            EXPECT_TRUE(passed[c.lot].insert(c.record.serialNumber).second)
-                << "serial number " << c.record.serialNumber << " on two chips that passed";
-        }
-        if (c.outcome == ChipOutcome::Pass || c.outcome == ChipOutcome::Interrupted) voidedAt[key] = c.id;
-    }
+    JournalTally tally = checkNoNumberTwice(chips);
+    const auto& passed = tally.passed;  // lot -> serial numbers on chips that passed
+    auto& outcomes = tally.outcomes;
     EXPECT_EQ(passed.size(), 3u);
 
     // The chips read back: every chip whose program memory was written whole carries a number of its own,

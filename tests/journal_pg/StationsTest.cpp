@@ -223,24 +223,11 @@ TEST_P(Stations, ShareOneLotThroughKillsAndARestart) {
     ASSERT_EQ(journal->recoverStale("checker", currentProcess(), voided), "");
     std::vector<ChipRecord> chips;
     ASSERT_EQ(journal->chips(chips), "");
-    std::set<std::pair<std::string, uint64_t>> passed;
-    std::map<std::pair<std::string, uint64_t>, long long> voidedAt;
-    std::map<std::string, int> outcomes;
-    for (const ChipRecord& c : chips) {
-        ++outcomes[outcomeName(c.outcome)];
-        EXPECT_NE(c.outcome, ChipOutcome::Reserved) << "chip " << c.id << " was left reserved";
-        ASSERT_TRUE(c.number) << "chip " << c.id;
-        const auto key = std::make_pair(c.lot, *c.number);
-        if (const auto v = voidedAt.find(key); v != voidedAt.end())
-            ADD_FAILURE() << "number " << c.record.serialNumber << " of chip " << v->second
-                          << " was voided and used again by chip " << c.id;
-        if (c.outcome == ChipOutcome::Pass) {
-            EXPECT_TRUE(passed.insert(key).second)
-                << "serial number " << c.record.serialNumber << " on two chips";
-        }
-        if (c.outcome == ChipOutcome::Pass || c.outcome == ChipOutcome::Interrupted) voidedAt[key] = c.id;
-    }
-    EXPECT_EQ(passed.size(), static_cast<std::size_t>(setup.stations * setup.chips));
+    JournalTally tally = checkNoNumberTwice(chips);
+    auto& outcomes = tally.outcomes;
+    std::size_t passedCount = 0;
+    for (const auto& [lot, numbers] : tally.passed) passedCount += numbers.size();
+    EXPECT_EQ(passedCount, static_cast<std::size_t>(setup.stations * setup.chips));
     EXPECT_EQ(outcomes["pass"] + outcomes["fail"] + outcomes["interrupted"], static_cast<int>(chips.size()));
     ASSERT_FALSE(chips.empty());
     LotCounts counts;
