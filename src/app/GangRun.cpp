@@ -8,6 +8,7 @@
 
 #include "app/JournalCommands.h"
 #include "app/PortCommands.h"
+#include "core/common/Text.h"
 #include "core/operations/OperationPlan.h"
 #include "core/operations/ProductionLog.h"
 #include "core/serial_number/PassCounter.h"
@@ -20,12 +21,6 @@
 namespace qzr {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
 
 bool isAutoProgram(OperationType type) {
     return type == OperationType::AutoProgram || type == OperationType::AutoProgramNoBlankCheck;
@@ -205,7 +200,7 @@ bool GangRun::reserve(SocketState& s, MainState& st, uint64_t candidate, std::st
     }
     if (s.number) {
         if (st.serial.qtpFileOpen) s.record.qtpFile = st.serial.qtpFilePath;
-        s.chip.serial = trimmed(serialNumberText(st.serial));
+        s.chip.serial = trimBlanks(serialNumberText(st.serial));
         s.chip.serialHex = s.record.serialNumber;
     }
     return true;
@@ -329,7 +324,8 @@ void GangRun::work(SocketState& s, MainState& st, const std::atomic<bool>& stop)
         s.view.setText(ViewLine::Data, storedText(thrown));
     }
     if (c.outcome == RunOutcome::NotRecorded) c.outcome = RunOutcome::Failed;  // no log in the snapshot
-    if (!c.passed() && !c.interrupted()) c.failure = thrown.empty() ? s.view.failureLine() : trimmed(thrown);
+    if (!c.passed() && !c.interrupted())
+        c.failure = thrown.empty() ? s.view.failureLine() : trimBlanks(thrown);
     c.durationMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count();

@@ -126,12 +126,6 @@ bool prepareGang(Context& ctx, bool& portFault) {
     return false;
 }
 
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 std::string seconds(long long ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(ms) / 1000.0);
@@ -238,13 +232,12 @@ int runGangChips(Context& ctx, OperationType type, int count) {
             if (ctx.inputTerminal)
                 ctx.err << "Round " << gang.rounds() + 1
                         << ": put the chips in the sockets and press Enter (q ends) " << std::flush;
-            std::string line;
-            const LineReader::Result r = input.next(line);
+            const LineReader::Result r = input.operatorAnswer();
             if (r == LineReader::Result::Interrupted) {
                 interrupted = true;
                 break;
             }
-            if (r == LineReader::Result::End || trimmed(line) == "q") break;
+            if (r == LineReader::Result::End) break;
             const RoundTally t = runRound(ctx, type);
             chips += t.chips;
             passed += t.passed;

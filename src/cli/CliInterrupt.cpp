@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "core/common/Text.h"
+
 namespace qzr::cli {
 
 namespace {
@@ -147,6 +149,12 @@ LineReader::Result LineReader::next(std::string& line) {
             ended_ = true;
         }
     }
+}
+
+LineReader::Result LineReader::operatorAnswer() {
+    std::string line;
+    const Result r = next(line);
+    return r == Result::Line && trimBlanks(line) == "q" ? Result::End : r;
 }
 
 }  // namespace qzr::cli

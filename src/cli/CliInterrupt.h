@@ -57,6 +57,8 @@ class LineReader {
     LineReader(int fd, const Interrupts* interrupts) : fd_(fd), interrupts_(interrupts) {}
     // The next line without its line end (CR LF or LF).
     Result next(std::string& line);
+    // The operator's answer before the next chip: Line goes on; End at the end of the input or for a "q".
+    Result operatorAnswer();
 
   private:
     int fd_;

@@ -8,6 +8,7 @@
 #include "cli/Cli.h"
 #include "cli/CliInterrupt.h"
 #include "cli/CliJson.h"
+#include "core/common/Text.h"
 #include "core/operations/OperationView.h"
 
 namespace qzr::cli {
@@ -72,12 +73,6 @@ struct ChipResult {
     bool passed() const { return ran && !interrupted && runPassed(outcome); }
 };
 
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 // A serial number's hex digits (most significant byte first) as the serial-number display groups them:
 // "0104", "AB 0104", "00A1 B2C3".
 std::string serialDisplay(const std::string& hex) {
@@ -134,7 +129,7 @@ ChipResult runChip(Context& ctx) {
         } catch (...) {
         }
         ctx.err << text << '\n' << std::flush;
-        c.failure = trimmed(text);
+        c.failure = trimBlanks(text);
         c.outcome = RunOutcome::Failed;
         c.lineFault = true;
     }
@@ -191,13 +186,12 @@ int runChips(Context& ctx, OperationType type, int count) {
         const int chip = ctx.chips + 1;
         if (ctx.inputTerminal)
             ctx.err << "Chip " << chip << ": put it in the socket and press Enter (q ends) " << std::flush;
-        std::string line;
-        const LineReader::Result r = input.next(line);
+        const LineReader::Result r = input.operatorAnswer();
         if (r == LineReader::Result::Interrupted) {
             interrupted = true;
             break;
         }
-        if (r == LineReader::Result::End || trimmed(line) == "q") break;
+        if (r == LineReader::Result::End) break;
 
         const ChipResult c = runChip(ctx);
         if (!c.ran) {
