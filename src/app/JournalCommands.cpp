@@ -125,33 +125,52 @@ bool placeNumber(MainState& st, const Lot& lot, uint64_t number) {
     return SerialNo2Memory(sn, st.options, st.optionBytes, st.device, st.image, *st.views);
 }
 
-bool prepareJournal(MainState& st) {
-    if (!journalWanted(st)) return true;
+namespace {
+
+// Where the current lot's next chip would go, as the journal sees it.
+struct LotPreview {
+    std::optional<Lot> lot;
+    uint64_t candidate = 0;
+    NumberChoice choice;
+    std::optional<uint64_t> last;
+};
+
+// Opens the journal (voiding what ended processes left reserved) and previews the current lot's next number
+// (none without a lot or when the user chose to use held numbers again). false after telling the user why
+// the journal cannot be used.
+bool previewLot(MainState& st, LotPreview& p) {
     if (const std::string e = openJournal(st); !e.empty()) {
         st.ui->error(e);
         return false;
     }
     recoverJournal(st);
-    const std::optional<Lot> lot = currentLot(st);
-    if (!lot || st.journal.reuseSerial) return true;
-    const uint64_t candidate = currentNumber(st);
-    NumberChoice choice;
-    std::optional<uint64_t> last;
+    p.lot = currentLot(st);
+    if (!p.lot || st.journal.reuseSerial) return true;
+    p.candidate = currentNumber(st);
     if (const std::string e =
-            st.journal.open->preview(*lot, {candidate, st.journal.voidFailed, false}, choice, last);
+            st.journal.open->preview(*p.lot, {p.candidate, st.journal.voidFailed, false}, p.choice, p.last);
         !e.empty()) {
         st.ui->error(e);
         return false;
     }
-    if (!choice.moved) return true;
-    if (choice.exhausted || !placeNumber(st, *lot, choice.number)) {
+    return true;
+}
+
+}  // namespace
+
+bool prepareJournal(MainState& st) {
+    if (!journalWanted(st)) return true;
+    LotPreview p;
+    if (!previewLot(st, p)) return false;
+    if (!p.choice.moved) return true;
+    if (p.choice.exhausted || !placeNumber(st, *p.lot, p.choice.number)) {
         // The engine ends QTP programming when the list has no free record left.
-        if (lot->kind == LotKind::Qtp) return true;
+        if (p.lot->kind == LotKind::Qtp) return true;
         st.ui->error("The production journal \"" + st.journal.openLocation +
                      "\" holds every number of this lot");
         return false;
     }
-    st.ui->message(continuesMessage(*lot, candidate, last.value_or(candidate), choice.number));
+    st.ui->message(continuesMessage(*p.lot, p.candidate, p.last.value_or(p.candidate), p.choice.number));
     return true;
 }
 
@@ -159,33 +178,20 @@ void startValueSet(MainState& st) {
     if (!st.journal.askReuse) return;
     st.journal.reuseSerial = false;
     if (!journalWanted(st)) return;
-    if (const std::string e = openJournal(st); !e.empty()) {
-        st.ui->error(e);
-        return;
-    }
-    recoverJournal(st);
-    const std::optional<Lot> lot = currentLot(st);
-    if (!lot) return;
-    const uint64_t candidate = currentNumber(st);
-    NumberChoice choice;
-    std::optional<uint64_t> last;
-    if (const std::string e =
-            st.journal.open->preview(*lot, {candidate, st.journal.voidFailed, false}, choice, last);
-        !e.empty()) {
-        st.ui->error(e);
-        return;
-    }
-    if (!choice.moved) return;
-    const uint64_t lastHeld = last.value_or(candidate);
-    const std::string held = lotNumberText(*lot, candidate) +
-                             (lastHeld == candidate ? " is" : "-" + lotNumberText(*lot, lastHeld) + " are");
+    LotPreview p;
+    if (!previewLot(st, p) || !p.choice.moved) return;
+    const Lot& lot = *p.lot;
+    const uint64_t candidate = p.candidate;
+    const uint64_t lastHeld = p.last.value_or(candidate);
+    const std::string held = lotNumberText(lot, candidate) +
+                             (lastHeld == candidate ? " is" : "-" + lotNumberText(lot, lastHeld) + " are");
     if (st.ui->askYesNo("Serial No. " + held + " in the journal. Use " +
                         (lastHeld == candidate ? "it" : "them") + " again?")) {
         st.journal.reuseSerial = true;
         return;
     }
-    if (!choice.exhausted && placeNumber(st, *lot, choice.number))
-        st.ui->message(continuesMessage(*lot, candidate, lastHeld, choice.number));
+    if (!p.choice.exhausted && placeNumber(st, lot, p.choice.number))
+        st.ui->message(continuesMessage(lot, candidate, lastHeld, p.choice.number));
 }
 
 std::optional<LotCounts> currentLotCounts(MainState& st) {
